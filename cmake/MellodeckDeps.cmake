@@ -1,0 +1,30 @@
+# Image codec libraries (JPEG, PNG, GIF, TIFF) and zlib.
+# Native builds take Debian's -dev packages; Windows builds take the static libraries that
+# cmake/build-mingw-deps.sh cross-builds from Debian's source packages into a per-triple prefix.
+add_library(mellodeck_codecs INTERFACE)
+if(WIN32)
+    if(NOT MELLODECK_DEPS_PREFIX)
+        set(MELLODECK_DEPS_PREFIX "${CMAKE_SOURCE_DIR}/build/deps-${MELLODECK_TRIPLE}")
+    endif()
+    set(MELLODECK_DEPS_PREFIX "${MELLODECK_DEPS_PREFIX}" CACHE PATH "Prefix of the cross-built codec libraries")
+    if(NOT EXISTS "${MELLODECK_DEPS_PREFIX}/include/jpeglib.h")
+        message(FATAL_ERROR "Codec libraries missing in ${MELLODECK_DEPS_PREFIX}: run ./run setup")
+    endif()
+    set(_libs)
+    foreach(lib tiff gif png16 jpeg)
+        find_library(MELLODECK_${lib}_LIB NAMES lib${lib}.a PATHS "${MELLODECK_DEPS_PREFIX}/lib" NO_DEFAULT_PATH
+            REQUIRED)
+        list(APPEND _libs "${MELLODECK_${lib}_LIB}")
+    endforeach()
+    # The static zlib explicitly: FindZLIB would pick the import library.
+    find_library(MELLODECK_z_LIB NAMES libz.a PATHS "/usr/${MELLODECK_TRIPLE}/lib" NO_DEFAULT_PATH REQUIRED)
+    target_include_directories(mellodeck_codecs SYSTEM INTERFACE "${MELLODECK_DEPS_PREFIX}/include")
+    target_link_libraries(mellodeck_codecs INTERFACE ${_libs} "${MELLODECK_z_LIB}")
+else()
+    find_package(JPEG REQUIRED)
+    find_package(PNG REQUIRED)
+    find_package(GIF REQUIRED)
+    find_package(TIFF REQUIRED)
+    find_package(ZLIB REQUIRED)
+    target_link_libraries(mellodeck_codecs INTERFACE TIFF::TIFF GIF::GIF PNG::PNG JPEG::JPEG ZLIB::ZLIB)
+endif()
