@@ -1,6 +1,7 @@
 #pragma once
 // A plain 32-bit bitmap: width x height pixels, 4 bytes each in B, G, R, A order, rows top-down with no
-// padding. Alpha is straight (colour channels are not multiplied by alpha); 255 is opaque. Owners may attach a change callback; every operation that alters the pixels or the size calls it
+// padding. Alpha is straight (colour channels are not multiplied by alpha); 255 is opaque.
+// Owners may attach a change callback; every operation that alters the pixels or the size calls it
 // (the tag model uses it to drop raw picture bytes that no longer describe the picture).
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,8 @@
 // Windows and OS/2 bitmap files (BITMAPFILEHEADER followed by a core, info or later header): 1, 4 and
-// 8 bits per pixel with a colour table, 16 and 32 bits plain or with bit-field masks, 24 bits. Rows run
-// bottom-up, or top-down when the height is negative, each padded to 4 bytes. Compressed variants (RLE,
-// embedded JPEG/PNG) are rejected. Every offset and length is checked against the buffer before use.
+// 8 bits per pixel with a colour table (8 and 4 bits also run-length encoded), 16 and 32 bits plain or with
+// bit-field masks, 24 bits. Rows run bottom-up, or top-down when the height is negative, each padded to
+// 4 bytes. Embedded JPEG/PNG and the OS/2-only compressions are rejected. Every offset and length is
+// checked against the buffer before use.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -17,7 +18,7 @@ constexpr uint32_t kCoreHeaderSize = 12;   // OS/2 1.x: 16-bit sizes, 3-byte col
 constexpr uint32_t kMinInfoHeaderSize = 16; // OS/2 2.x headers may be cut short after the bit count
 constexpr uint32_t kMaxInfoHeaderSize = 1024;
 
-enum : uint32_t { kBiRgb = 0, kBiBitfields = 3, kBiAlphaBitfields = 6 };
+enum : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6 };
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
@@ -58,6 +59,8 @@ struct BmpLayout {
     size_t pixelOffset = 0;
     Channel red, green, blue, alpha;
 };
+
+bool IsRle(const BmpLayout& layout) { return layout.compression == kBiRle8 || layout.compression == kBiRle4; }
 
 bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
     if (size < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M')
@@ -116,7 +119,11 @@ bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
     case 1:
     case 4:
     case 8:
-        if (layout.compression != kBiRgb)
+        if (layout.compression != kBiRgb && !(layout.bpp == 8 && layout.compression == kBiRle8) &&
+            !(layout.bpp == 4 && layout.compression == kBiRle4))
+            return false;
+        // Run-length encoded rows are always stored bottom-up.
+        if (layout.compression != kBiRgb && layout.topDown)
             return false;
         if (layout.paletteCount == 0 || layout.paletteCount > (size_t{1} << layout.bpp))
             layout.paletteCount = size_t{1} << layout.bpp;
@@ -144,6 +151,11 @@ bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
     }
 
     layout.paletteOffset = afterHeader;
+    // A colour table that would run into the pixels is cut short there (writers often claim the full
+    // 2^bpp entries and store fewer); indices beyond it show as black.
+    if (pixelOffset > layout.paletteOffset)
+        layout.paletteCount =
+            std::min(layout.paletteCount, (pixelOffset - layout.paletteOffset) / layout.paletteEntrySize);
     if (layout.paletteCount > (size - layout.paletteOffset) / layout.paletteEntrySize)
         return false;
     // Some writers leave the offset at zero; the pixels then follow the colour table.
@@ -151,11 +163,73 @@ bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
         pixelOffset != 0 ? pixelOffset : layout.paletteOffset + layout.paletteCount * layout.paletteEntrySize;
     if (layout.pixelOffset >= size)
         return false;
+    if (IsRle(layout))
+        return true; // the run-length reader checks every step against the buffer
     // All rows but the last padded to 4 bytes; the last one may lack its padding.
     const uint64_t stride = ((static_cast<uint64_t>(layout.width) * layout.bpp + 31) / 32) * 4;
     const uint64_t lastRow = (static_cast<uint64_t>(layout.width) * layout.bpp + 7) / 8;
     const uint64_t needed = stride * static_cast<uint64_t>(layout.height - 1) + lastRow;
     return needed <= size - layout.pixelOffset;
+}
+
+
+// Run-length encoded 8- or 4-bit pixels: pairs of (count, index) runs, and escapes after a zero count:
+// 0 ends the line, 1 ends the picture, 2 moves by (dx, dy), 3..255 start a literal run padded to 16 bits.
+// Pixels that are never written (skipped by moves or short lines) stay transparent. A stream that ends
+// before the picture is complete is truncated.
+bool DecodeRle(const uint8_t* data, size_t size, const BmpLayout& layout, const std::vector<uint8_t>& palette,
+               std::vector<uint8_t>& pixels) {
+    const int64_t width = layout.width, height = layout.height;
+    const bool four = layout.compression == kBiRle4;
+    size_t pos = layout.pixelOffset;
+    int64_t x = 0, row = 0; // row counts from the bottom
+    auto put = [&](size_t index) {
+        if (x < width && row < height) {
+            uint8_t* dst = pixels.data() + (static_cast<size_t>(height - 1 - row) * width + x) * 4;
+            if (index < layout.paletteCount)
+                std::memcpy(dst, &palette[index * 4], 4);
+            else
+                dst[0] = dst[1] = dst[2] = 0, dst[3] = 255;
+        }
+        ++x;
+    };
+    while (row < height) {
+        if (size - pos < 2)
+            return false;
+        const unsigned count = data[pos], value = data[pos + 1];
+        pos += 2;
+        if (count > 0) {
+            for (unsigned i = 0; i < count; ++i)
+                put(four ? ((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
+            continue;
+        }
+        switch (value) {
+        case 0:
+            x = 0;
+            ++row;
+            break;
+        case 1:
+            return true;
+        case 2:
+            if (size - pos < 2)
+                return false;
+            x += data[pos];
+            row += data[pos + 1];
+            pos += 2;
+            break;
+        default: {
+            const size_t bytes = four ? (value + 1) / 2 : value;
+            const size_t padded = (bytes + 1) & ~size_t{1};
+            if (size - pos < padded)
+                return false;
+            for (unsigned i = 0; i < value; ++i)
+                put(four ? ((i & 1) ? (data[pos + i / 2] & 0x0F) : (data[pos + i / 2] >> 4)) : data[pos + i]);
+            pos += padded;
+            break;
+        }
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -186,6 +260,13 @@ bool DecodeBmp(const uint8_t* data, size_t size, Bitmap32& out) {
         palette[i * 4 + 1] = e[1];
         palette[i * 4 + 2] = e[2];
         palette[i * 4 + 3] = 255;
+    }
+
+    if (IsRle(layout)) {
+        if (!DecodeRle(data, size, layout, palette, pixels))
+            return false;
+        out.Assign(width, height, std::move(pixels));
+        return true;
     }
 
     bool anyAlpha = false;
