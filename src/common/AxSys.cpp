@@ -39,14 +39,16 @@ WindowsVersion DecideNtLine(const OsVersionFacts& facts) {
         if (facts.Minor == 51)
             return WindowsVersion::WinNT351;
         return WindowsVersion::Unknown;
-    case 4: return WindowsVersion::WinNT4;
+    case 4:
+        return WindowsVersion::WinNT4;
     case 5:
         if (facts.Minor == 0)
             return WindowsVersion::Win2000;
         if (facts.Minor == 1)
             return WindowsVersion::WinXP;
         return WindowsVersion::Unknown;
-    default: return facts.Major >= 6 ? WindowsVersion::VistaOrLater : WindowsVersion::Unknown;
+    default:
+        return facts.Major >= 6 ? WindowsVersion::VistaOrLater : WindowsVersion::Unknown;
     }
 }
 
@@ -70,23 +72,34 @@ const ProcessValues& Values() {
 
 WindowsVersion DecideWindowsVersion(const OsVersionFacts& facts) {
     switch (facts.Platform) {
-    case kPlatformWin32Windows: return DecideOlderLine(facts);
-    case kPlatformWin32NT: return DecideNtLine(facts);
-    default: return WindowsVersion::Unknown;
+    case kPlatformWin32Windows:
+        return DecideOlderLine(facts);
+    case kPlatformWin32NT:
+        return DecideNtLine(facts);
+    default:
+        return WindowsVersion::Unknown;
     }
 }
 
-bool IsWinNT() { return Values().WinNT; }
+bool IsWinNT() {
+    return Values().WinNT;
+}
 
-WindowsVersion GetWindowsVersion() { return Values().Version; }
+WindowsVersion GetWindowsVersion() {
+    return Values().Version;
+}
 
-bool IsWinXP() { return GetWindowsVersion() == WindowsVersion::WinXP; }
+bool IsWinXP() {
+    return GetWindowsVersion() == WindowsVersion::WinXP;
+}
 
 FileVersion ApplicationVersion() {
     static const FileVersion version = GetFileVersion(ModuleFileName(true));
     return version;
 }
 
-std::wstring ModuleName() { return ExtractName(ModuleFileName(false)); }
+std::wstring ModuleName() {
+    return ExtractName(ModuleFileName(false));
+}
 
 } // namespace mellodeck

@@ -43,10 +43,10 @@ struct OsVersionFacts {
 WindowsVersion DecideWindowsVersion(const OsVersionFacts& facts);
 
 // Process-wide values, decided on first use and constant afterwards.
-bool IsWinNT();                      // the NT line (always, on the systems this program runs on)
-WindowsVersion GetWindowsVersion();  // Unknown on a system that is not Windows
-bool IsWinXP();                      // Windows XP (NT 5.1)
-FileVersion ApplicationVersion();    // file version of the process executable; zeros when unreadable
+bool IsWinNT();                     // the NT line (always, on the systems this program runs on)
+WindowsVersion GetWindowsVersion(); // Unknown on a system that is not Windows
+bool IsWinXP();                     // Windows XP (NT 5.1)
+FileVersion ApplicationVersion();   // file version of the process executable; zeros when unreadable
 
 // Full path of the module that contains this code (false) or of the process executable (true); empty
 // when it cannot be found. The native build answers with the shared object or executable file.

@@ -5,9 +5,13 @@
 namespace mellodeck {
 namespace {
 
-bool SameChar(wchar_t a, wchar_t b) { return a == b || UnicodeUpper(a) == UnicodeUpper(b); }
+bool SameChar(wchar_t a, wchar_t b) {
+    return a == b || UnicodeUpper(a) == UnicodeUpper(b);
+}
 
-bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+bool IsAsciiLetter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
 
 // "C:" alone: the current folder of a drive, which needs no creating.
 bool IsDriveDesignator(const std::wstring& path) {

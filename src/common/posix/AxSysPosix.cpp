@@ -60,6 +60,8 @@ std::wstring ModuleFileName(bool ofProcess) {
     return FromNativeText(ProcessExecutable());
 }
 
-OsVersionFacts QueryOsVersionFacts() { return OsVersionFacts{}; }
+OsVersionFacts QueryOsVersionFacts() {
+    return OsVersionFacts{};
+}
 
 } // namespace mellodeck

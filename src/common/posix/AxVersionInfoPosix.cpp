@@ -3,6 +3,8 @@
 
 namespace mellodeck {
 
-FileVersion GetFileVersion(const std::wstring&) { return FileVersion{}; }
+FileVersion GetFileVersion(const std::wstring&) {
+    return FileVersion{};
+}
 
 } // namespace mellodeck

@@ -52,10 +52,17 @@ TFileHandle OpenFileHandle(const std::wstring& path, uint32_t access, uint32_t s
     const bool writing = (access & kGenericWrite) != 0;
     int flags = O_CLOEXEC | (writing ? (reading ? O_RDWR : O_WRONLY) : O_RDONLY);
     switch (disposition) {
-    case kCreateNew: flags |= O_CREAT | O_EXCL; break;
-    case kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
-    case kOpenExisting: break;
-    case kOpenAlways: flags |= O_CREAT; break;
+    case kCreateNew:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case kCreateAlways:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case kOpenExisting:
+        break;
+    case kOpenAlways:
+        flags |= O_CREAT;
+        break;
     case kTruncateExisting:
         // Truncating needs write access, as on Windows.
         if (!writing) {
@@ -64,7 +71,9 @@ TFileHandle OpenFileHandle(const std::wstring& path, uint32_t access, uint32_t s
         }
         flags |= O_TRUNC;
         break;
-    default: errno = EINVAL; return kInvalidFileHandle;
+    default:
+        errno = EINVAL;
+        return kInvalidFileHandle;
     }
     if (path.empty()) {
         errno = ENOENT;

@@ -16,9 +16,12 @@ namespace {
 
 HKEY RootKey(RegistryRoot root) {
     switch (root) {
-    case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case RegistryRoot::CurrentUser: return HKEY_CURRENT_USER;
-    case RegistryRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::ClassesRoot:
+        return HKEY_CLASSES_ROOT;
+    case RegistryRoot::CurrentUser:
+        return HKEY_CURRENT_USER;
+    case RegistryRoot::LocalMachine:
+        return HKEY_LOCAL_MACHINE;
     }
     return HKEY_CURRENT_USER;
 }
@@ -54,8 +57,8 @@ OsVersionFacts QueryOsVersionFacts() {
     using RtlGetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
     bool known = false;
     if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
-        auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
-            reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
+        auto rtlGetVersion =
+            reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
         known = rtlGetVersion && rtlGetVersion(&info) == 0;
     }
     if (!known) {
@@ -138,8 +141,7 @@ void ReadRegistryTextOrEmpty(RegistryRoot root, const std::wstring& keyPath, con
 
 bool WriteRegistryText(RegistryRoot root, const std::wstring& keyPath, const std::wstring& valueName,
                        const std::wstring& text) {
-    const win::RegKey key =
-        win::RegKey::Create(RootKey(root), keyPath, KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE);
+    const win::RegKey key = win::RegKey::Create(RootKey(root), keyPath, KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE);
     if (!key)
         return false;
     if (text.size() >= MAXDWORD / sizeof(wchar_t))

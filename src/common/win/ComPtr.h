@@ -7,8 +7,7 @@
 
 namespace mellodeck::win {
 
-template <typename T>
-class ComPtr {
+template <typename T> class ComPtr {
 public:
     ComPtr() noexcept = default;
     // Shares `pointer`: takes a reference of its own (AddRef).
@@ -50,8 +49,7 @@ public:
 
     // QueryInterface for another interface (by default the one declared for U); empty on failure, with the
     // HRESULT in `result` when given.
-    template <typename U>
-    ComPtr<U> As(REFIID iid = __uuidof(U), HRESULT* result = nullptr) const noexcept {
+    template <typename U> ComPtr<U> As(REFIID iid = __uuidof(U), HRESULT* result = nullptr) const noexcept {
         ComPtr<U> other;
         HRESULT hr = E_POINTER;
         if (FPointer)

@@ -15,9 +15,13 @@ static_assert(kGenericRead == GENERIC_READ && kGenericWrite == GENERIC_WRITE && 
 static_assert(kCreateNew == CREATE_NEW && kCreateAlways == CREATE_ALWAYS && kOpenExisting == OPEN_EXISTING &&
               kOpenAlways == OPEN_ALWAYS && kTruncateExisting == TRUNCATE_EXISTING);
 
-bool CreateFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
+bool CreateFolder(const std::wstring& path) {
+    return CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
 
-uint32_t GetAttributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+uint32_t GetAttributes(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str());
+}
 
 bool SetAttributes(const std::wstring& path, uint32_t attributes) {
     return SetFileAttributesW(path.c_str(), attributes) != FALSE;

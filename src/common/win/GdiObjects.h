@@ -10,16 +10,14 @@ namespace mellodeck::win {
 
 // Pens, brushes, fonts, bitmaps and regions: freed with DeleteObject. Delete only what is not selected
 // into a DC (a SelectGuard declared after the object restores the DC first).
-template <typename T>
-struct GdiObjectTraits {
+template <typename T> struct GdiObjectTraits {
     using Type = T;
     static Type Empty() noexcept { return nullptr; }
     static bool IsEmpty(Type h) noexcept { return h == nullptr; }
     static void Close(Type h) noexcept { ::DeleteObject(h); }
 };
 
-template <typename T>
-using GdiObject = UniqueResource<GdiObjectTraits<T>>;
+template <typename T> using GdiObject = UniqueResource<GdiObjectTraits<T>>;
 
 struct MemoryDCTraits {
     using Type = HDC;
@@ -75,7 +73,8 @@ public:
     PaintDC(const PaintDC&) = delete;
     PaintDC& operator=(const PaintDC&) = delete;
     PaintDC(PaintDC&& other) noexcept
-        : FWindow(std::exchange(other.FWindow, nullptr)), FPaint(other.FPaint), FDC(std::exchange(other.FDC, nullptr)) {}
+        : FWindow(std::exchange(other.FWindow, nullptr)), FPaint(other.FPaint), FDC(std::exchange(other.FDC, nullptr)) {
+    }
     PaintDC& operator=(PaintDC&& other) noexcept {
         if (this != &other) {
             End();

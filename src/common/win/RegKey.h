@@ -32,8 +32,8 @@ public:
     // RegCreateKeyExW of a non-volatile key (opened when it exists); empty on failure.
     static RegKey Create(HKEY root, const std::wstring& path, REGSAM access, LONG* error = nullptr) {
         RegKey key;
-        const LONG result = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                              nullptr, key.Put(), nullptr);
+        const LONG result = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                              key.Put(), nullptr);
         if (error)
             *error = result;
         if (result != ERROR_SUCCESS)

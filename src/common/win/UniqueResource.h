@@ -7,8 +7,7 @@
 
 namespace mellodeck::win {
 
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using Type = typename Traits::Type;
 

@@ -17,7 +17,9 @@ using test::P;
 using test::TempFolder;
 
 // The scratch folder's path with a trailing delimiter, ready for names written the Windows way.
-std::wstring Base(const TempFolder& temp) { return WithTrailingBackslash(temp.Text()); }
+std::wstring Base(const TempFolder& temp) {
+    return WithTrailingBackslash(temp.Text());
+}
 
 TEST(FileSystem, ExistenceOfFilesAndFolders) {
     TempFolder temp;
@@ -102,18 +104,19 @@ TEST(FileSystem, OpenFileHandleDispositions) {
     TempFolder temp;
     const std::wstring file = Base(temp) + L"data.bin";
     {
-        FileHandleOwner missing(OpenFileHandle(file, kGenericRead, kFileShareRead, kOpenExisting, kFileAttributeNormal));
+        FileHandleOwner missing(
+            OpenFileHandle(file, kGenericRead, kFileShareRead, kOpenExisting, kFileAttributeNormal));
         EXPECT_FALSE(missing);
-        FileHandleOwner created(OpenFileHandle(file, kGenericRead | kGenericWrite, kFileShareRead, kCreateNew,
-                                               kFileAttributeNormal));
+        FileHandleOwner created(
+            OpenFileHandle(file, kGenericRead | kGenericWrite, kFileShareRead, kCreateNew, kFileAttributeNormal));
         EXPECT_TRUE(created);
         FileHandleOwner again(OpenFileHandle(file, kGenericWrite, kFileShareRead, kCreateNew, kFileAttributeNormal));
         EXPECT_FALSE(again) << "CreateNew of an existing file";
     }
     test::WriteAll(fs::path(file), "content");
     {
-        FileHandleOwner opened(OpenFileHandle(file, kGenericRead, kFileShareRead | kFileShareWrite, kOpenExisting,
-                                              kFileAttributeNormal));
+        FileHandleOwner opened(
+            OpenFileHandle(file, kGenericRead, kFileShareRead | kFileShareWrite, kOpenExisting, kFileAttributeNormal));
         EXPECT_TRUE(opened);
         FileHandleOwner truncated(OpenFileHandle(file, kGenericWrite, kFileShareRead | kFileShareWrite,
                                                  kTruncateExisting, kFileAttributeNormal));

@@ -88,9 +88,8 @@ TEST(PathText, IsDrivePath) {
         const wchar_t* Path;
         bool Drive;
     };
-    const Case cases[] = {{L"C:\\", true},         {L"z:\\music\\a.mp3", true}, {L"C:", false},
-                          {L"C:file", false},      {L"1:\\", false},            {L"\\\\srv\\share", false},
-                          {L"\u00c4:\\x", false}, {L"", false}};
+    const Case cases[] = {{L"C:\\", true},  {L"z:\\music\\a.mp3", true}, {L"C:", false},         {L"C:file", false},
+                          {L"1:\\", false}, {L"\\\\srv\\share", false},  {L"\u00c4:\\x", false}, {L"", false}};
     for (const Case& c : cases)
         EXPECT_EQ(IsDrivePath(P(c.Path)), c.Drive) << c.Path;
 }
