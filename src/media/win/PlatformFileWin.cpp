@@ -1,0 +1,176 @@
+// Win32 side of the media layer's file access.
+#include "media/core/PlatformFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace mellodeck {
+
+PlatformFile::~PlatformFile() { Close(); }
+
+PlatformFile::PlatformFile(PlatformFile&& other) noexcept : FHandle(other.FHandle), FLastError(other.FLastError) {
+    other.FHandle = -1;
+}
+
+PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        FHandle = other.FHandle;
+        FLastError = other.FLastError;
+        other.FHandle = -1;
+    }
+    return *this;
+}
+
+PlatformFile PlatformFile::Open(const std::wstring& path, FileAccess access, FileDisposition disposition,
+                                uint32_t& error) {
+    PlatformFile f;
+    error = 0;
+    DWORD desired = access == FileAccess::Read ? GENERIC_READ : GENERIC_WRITE;
+    DWORD share = access == FileAccess::Read ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : FILE_SHARE_READ;
+    DWORD create = disposition == FileDisposition::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
+    DWORD attrs = FILE_ATTRIBUTE_ARCHIVE | (access == FileAccess::Read ? FILE_FLAG_SEQUENTIAL_SCAN : 0);
+    HANDLE h = CreateFileW(path.c_str(), desired, share, nullptr, create, attrs, nullptr);
+    if (h == INVALID_HANDLE_VALUE || h == nullptr) {
+        error = GetLastError();
+        if (error == 0)
+            error = oserr::kInvalidHandle;
+        return f;
+    }
+    f.FHandle = reinterpret_cast<intptr_t>(h);
+    return f;
+}
+
+bool PlatformFile::IsOpen() const { return FHandle != -1 && FHandle != 0; }
+
+void PlatformFile::Close() {
+    if (IsOpen()) {
+        CloseHandle(reinterpret_cast<HANDLE>(FHandle));
+        FHandle = -1;
+    }
+}
+
+int64_t PlatformFile::Read(void* buffer, size_t count) {
+    if (!IsOpen()) {
+        FLastError = ERROR_INVALID_HANDLE;
+        return -1;
+    }
+    size_t done = 0;
+    auto* p = static_cast<char*>(buffer);
+    while (done < count) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(reinterpret_cast<HANDLE>(FHandle), p + done, chunk, &got, nullptr)) {
+            FLastError = GetLastError();
+            return -1;
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return static_cast<int64_t>(done);
+}
+
+int64_t PlatformFile::Write(const void* buffer, size_t count) {
+    if (!IsOpen()) {
+        FLastError = ERROR_INVALID_HANDLE;
+        return -1;
+    }
+    size_t done = 0;
+    const auto* p = static_cast<const char*>(buffer);
+    while (done < count) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+        DWORD put = 0;
+        if (!WriteFile(reinterpret_cast<HANDLE>(FHandle), p + done, chunk, &put, nullptr) || put == 0) {
+            FLastError = GetLastError();
+            if (FLastError == 0)
+                FLastError = ERROR_WRITE_FAULT;
+            return -1;
+        }
+        done += put;
+    }
+    return static_cast<int64_t>(done);
+}
+
+bool PlatformFile::Seek(int64_t position) {
+    LARGE_INTEGER li;
+    li.QuadPart = position;
+    if (!IsOpen() || position < 0 || !SetFilePointerEx(reinterpret_cast<HANDLE>(FHandle), li, nullptr, FILE_BEGIN)) {
+        FLastError = IsOpen() ? GetLastError() : ERROR_INVALID_HANDLE;
+        return false;
+    }
+    return true;
+}
+
+int64_t PlatformFile::Size() {
+    LARGE_INTEGER li;
+    if (!IsOpen() || !GetFileSizeEx(reinterpret_cast<HANDLE>(FHandle), &li))
+        return -1;
+    return li.QuadPart;
+}
+
+bool PlatformFile::Truncate() {
+    if (!IsOpen() || !SetEndOfFile(reinterpret_cast<HANDLE>(FHandle))) {
+        FLastError = GetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool PlatformRenameFile(const std::wstring& oldName, const std::wstring& newName) {
+    return MoveFileW(oldName.c_str(), newName.c_str()) != 0;
+}
+
+bool PlatformDeleteFile(const std::wstring& name) { return DeleteFileW(name.c_str()) != 0; }
+
+uint32_t LastSystemError() { return GetLastError(); }
+
+int64_t PlatformClusterSize(const std::wstring& path) {
+    // Cached for the last drive letter asked: saves query it once per file.
+    static thread_local wchar_t lastDrive = 0;
+    static thread_local int64_t lastSize = 4096;
+    if (path.size() < 3 || path[1] != L':' || path[2] != L'\\' || !iswalpha(path[0]))
+        return 4096;
+    wchar_t drive = towupper(path[0]);
+    if (drive == lastDrive)
+        return lastSize;
+    wchar_t root[4] = {drive, L':', L'\\', 0};
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+    int64_t size = 4096;
+    if (GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+        size = static_cast<int64_t>(sectorsPerCluster) * bytesPerSector;
+    if (size < 512)
+        size = 4096;
+    lastDrive = drive;
+    lastSize = size;
+    return size;
+}
+
+uint32_t PlatformTickCount() { return GetTickCount(); }
+
+void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
+
+void PlatformUseDefaultThreadLocale() { SetThreadLocale(LOCALE_SYSTEM_DEFAULT); }
+
+std::string WideToAnsi(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring AnsiToWide(const std::string& text) {
+    if (text.empty())
+        return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+} // namespace mellodeck

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestPaths.h"
+#include "common/FileUtils.h"
+#include "media/core/Streams.h"
+
+using namespace mellodeck;
+using mellodeck::test::ReadAll;
+using mellodeck::test::TempFolder;
+using mellodeck::test::WriteAll;
+
+namespace {
+
+std::string Pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
+    return s;
+}
+
+// Records the largest single write, to observe how copies are cut into pieces.
+class RecordingStream : public TMemoryStream {
+public:
+    int64_t Write(const void* buffer, int64_t count) override {
+        LargestWrite = std::max(LargestWrite, count);
+        ++Writes;
+        return TMemoryStream::Write(buffer, count);
+    }
+    int64_t LargestWrite = 0;
+    int Writes = 0;
+};
+
+} // namespace
+
+TEST(FileStreams, MissingFileIsConstructedWithTheSystemError) {
+    TempFolder dir;
+    TBufferedFileReadStream s(dir.Text("missing.bin"));
+    EXPECT_EQ(s.ErrorCode, oserr::kFileNotFound);
+    EXPECT_FALSE(s.IsOpen());
+}
+
+TEST(FileStreams, ReadAheadServesSmallAndLargeReadsInOrder) {
+    TempFolder dir;
+    const std::string content = Pattern(300000);
+    WriteAll(dir.Path() / "data.bin", content);
+    TBufferedFileReadStream s(dir.Text("data.bin"));
+    ASSERT_EQ(s.ErrorCode, 0u);
+    ASSERT_EQ(s.Size(), 300000);
+    // Small reads across buffer boundaries, a backward seek, a large read and a read past the end.
+    struct Step {
+        int64_t Pos, Count, Expect;
+    } steps[] = {{0, 4, 4},           {65530, 12, 12},   {10, 100, 100},        {65536, 1, 1},
+                 {1000, 200000, 200000}, {299990, 50, 10}, {300000, 5, 0}, {310000, 5, 0}};
+    for (const Step& st : steps) {
+        ASSERT_TRUE(s.SetPosition(st.Pos));
+        std::string got(static_cast<size_t>(st.Count), '\0');
+        ASSERT_EQ(s.Read(got.data(), st.Count), st.Expect) << "at " << st.Pos;
+        got.resize(static_cast<size_t>(st.Expect));
+        if (st.Expect > 0)
+            EXPECT_EQ(got, content.substr(static_cast<size_t>(st.Pos), static_cast<size_t>(st.Expect)));
+        EXPECT_EQ(s.Position(), std::min<int64_t>(std::max<int64_t>(st.Pos, st.Pos + st.Expect), st.Pos + st.Count));
+    }
+}
+
+TEST(FileStreams, WrongDirectionRaisesTheFixedTexts) {
+    TempFolder dir;
+    WriteAll(dir.Path() / "f.bin", "abc");
+    TBufferedFileReadStream r(dir.Text("f.bin"));
+    try {
+        r.Write("x", 1);
+        FAIL() << "write to a read stream";
+    } catch (const EBufferedFileReadStream& e) {
+        EXPECT_EQ(e.Message(), L"Could not write to read-only stream.");
+    }
+    TBufferedFileWriteStream w(dir.Text("g.bin"), 4096, true);
+    char c;
+    try {
+        w.Read(&c, 1);
+        FAIL() << "read from a write stream";
+    } catch (const EBufferedFileWriteStream& e) {
+        EXPECT_EQ(e.Message(), L"Could not write to write-only stream.");
+    }
+}
+
+TEST(FileStreams, WriteStreamOpensReadOnlyFileAndWritesInOrderAcrossSeeks) {
+    TempFolder dir;
+    const std::wstring name = dir.Text("ro.bin");
+    WriteAll(dir.Path() / "ro.bin", std::string(10000, 'a'));
+    ASSERT_TRUE(SetAttributes(name, GetAttributes(name) | kFileAttributeReadOnly));
+    {
+        TBufferedFileWriteStream w(name, 5242880, false);
+        ASSERT_EQ(w.ErrorCode, 0u);
+        EXPECT_EQ(GetAttributes(name) & kFileAttributeReadOnly, 0u);
+        EXPECT_EQ(w.BufferCapacity() % 512, 0u);
+        w.WriteBuffer("head", 4);
+        ASSERT_TRUE(w.SetPosition(9998));
+        w.WriteBuffer("tail", 4); // extends the file by two bytes
+        ASSERT_TRUE(w.SetPosition(100));
+        ASSERT_TRUE(FillBytes(w, 'z', 3));
+    } // flushed on destruction
+    std::string expect(10002, 'a');
+    expect.replace(0, 4, "head");
+    expect.replace(9998, 4, "tail");
+    expect.replace(100, 3, "zzz");
+    EXPECT_EQ(ReadAll(dir.Path() / "ro.bin"), expect);
+}
+
+TEST(FileStreams, CopyFromWholeSourceAndInPiecesOfOneMebibyte) {
+    TMemoryStream source;
+    const std::string content = Pattern(2 * 1048576 + 123);
+    source.Write(content.data(), static_cast<int64_t>(content.size()));
+    source.SetPosition(777); // Count 0 rewinds and takes everything
+    RecordingStream whole;
+    EXPECT_EQ(whole.CopyFrom(source, 0), static_cast<int64_t>(content.size()));
+    EXPECT_EQ(std::string(whole.Data().begin(), whole.Data().end()), content);
+    EXPECT_EQ(whole.LargestWrite, 1048576);
+    EXPECT_EQ(whole.Writes, 3);
+
+    source.SetPosition(10);
+    RecordingStream part;
+    EXPECT_EQ(part.CopyFrom(source, 20), 20);
+    EXPECT_EQ(std::string(part.Data().begin(), part.Data().end()), content.substr(10, 20));
+
+    source.SetPosition(static_cast<int64_t>(content.size()) - 5);
+    RecordingStream shortCopy;
+    EXPECT_THROW(shortCopy.CopyFrom(source, 6), EStreamError);
+}
+
+TEST(FileStreams, FillBytesReportsShortWrites) {
+    TempFolder dir;
+    TBufferedFileWriteStream w(dir.Text("pad.bin"), 4096, true);
+    EXPECT_TRUE(FillBytes(w, 0, 200000));
+    EXPECT_EQ(w.Position(), 200000);
+    TBufferedFileWriteStream bad(dir.Text("no-such-folder/x.bin"), 4096, false);
+    EXPECT_NE(bad.ErrorCode, 0u);
+    EXPECT_FALSE(FillBytes(bad, 0, 10));
+}
