@@ -22,8 +22,7 @@ Bitmap32::Bitmap32(int width, int height) {
 
 Bitmap32::Bitmap32(const Bitmap32& other) : FWidth(other.FWidth), FHeight(other.FHeight), FPixels(other.FPixels) {}
 
-Bitmap32::Bitmap32(Bitmap32&& other)
-    : FWidth(other.FWidth), FHeight(other.FHeight), FPixels(std::move(other.FPixels)) {
+Bitmap32::Bitmap32(Bitmap32&& other) : FWidth(other.FWidth), FHeight(other.FHeight), FPixels(std::move(other.FPixels)) {
     other.FWidth = 0;
     other.FHeight = 0;
     other.FPixels.clear();

@@ -36,7 +36,7 @@ public:
     const uint8_t* Row(int y) const { return FPixels.data() + static_cast<size_t>(y) * FWidth * 4; }
     // Mutable access: the caller promises to call NotifyChanged when done drawing.
     uint8_t* MutablePixels() { return FPixels.data(); }
-    uint32_t PixelAt(int x, int y) const; // 0xAARRGGBB; 0 outside the bitmap
+    uint32_t PixelAt(int x, int y) const;       // 0xAARRGGBB; 0 outside the bitmap
     void SetPixel(int x, int y, uint32_t argb); // ignored outside the bitmap
     void Fill(uint32_t argb);
 

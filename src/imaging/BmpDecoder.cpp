@@ -14,13 +14,15 @@ namespace mellodeck {
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
-constexpr uint32_t kCoreHeaderSize = 12;   // OS/2 1.x: 16-bit sizes, 3-byte colour table entries
+constexpr uint32_t kCoreHeaderSize = 12;    // OS/2 1.x: 16-bit sizes, 3-byte colour table entries
 constexpr uint32_t kMinInfoHeaderSize = 16; // OS/2 2.x headers may be cut short after the bit count
 constexpr uint32_t kMaxInfoHeaderSize = 1024;
 
 enum : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6 };
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
            (static_cast<uint32_t>(p[3]) << 24);
@@ -60,7 +62,9 @@ struct BmpLayout {
     Channel red, green, blue, alpha;
 };
 
-bool IsRle(const BmpLayout& layout) { return layout.compression == kBiRle8 || layout.compression == kBiRle4; }
+bool IsRle(const BmpLayout& layout) {
+    return layout.compression == kBiRle8 || layout.compression == kBiRle4;
+}
 
 bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
     if (size < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M')
@@ -171,7 +175,6 @@ bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
     const uint64_t needed = stride * static_cast<uint64_t>(layout.height - 1) + lastRow;
     return needed <= size - layout.pixelOffset;
 }
-
 
 // Run-length encoded 8- or 4-bit pixels: pairs of (count, index) runs, and escapes after a zero count:
 // 0 ends the line, 1 ends the picture, 2 moves by (dx, dy), 3..255 start a literal run padded to 16 bits.

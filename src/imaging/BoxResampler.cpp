@@ -15,8 +15,8 @@ namespace mellodeck {
 namespace {
 
 struct AxisWeights {
-    std::vector<int> first;       // first source index per destination index
-    std::vector<size_t> offset;   // start of its weights in `weights`; offset[d + 1] ends them
+    std::vector<int> first;     // first source index per destination index
+    std::vector<size_t> offset; // start of its weights in `weights`; offset[d + 1] ends them
     std::vector<uint32_t> weights;
 };
 
@@ -45,8 +45,8 @@ AxisWeights BuildAxis(int src, int dst) {
 
 Bitmap32 ResampleBox(const Bitmap32& source, int newWidth, int newHeight) {
     Bitmap32 result;
-    if (source.Empty() || newWidth <= 0 || newHeight <= 0 || newWidth > kMaxImageSide ||
-        newHeight > kMaxImageSide || static_cast<int64_t>(newWidth) * newHeight > kMaxImagePixels)
+    if (source.Empty() || newWidth <= 0 || newHeight <= 0 || newWidth > kMaxImageSide || newHeight > kMaxImageSide ||
+        static_cast<int64_t>(newWidth) * newHeight > kMaxImagePixels)
         return result;
     try {
         const int sw = source.Width(), sh = source.Height();

@@ -19,7 +19,9 @@ bool StartsWith(const uint8_t* data, size_t size, const char* signature, size_t 
     return size >= length && std::memcmp(data, signature, length) == 0;
 }
 
-wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+wchar_t LowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
 
 // The extension of the last path component, without the dot; empty when there is none.
 std::wstring ExtensionOf(const std::wstring& fileName) {
@@ -90,8 +92,7 @@ ImageKind DetectImageKind(const uint8_t* data, size_t size) {
     // "BM" alone is too weak a signature; also require a known bitmap header size.
     if (StartsWith(data, size, "BM", 2) && size >= 18) {
         const uint32_t headerSize = static_cast<uint32_t>(data[14]) | (static_cast<uint32_t>(data[15]) << 8) |
-                                    (static_cast<uint32_t>(data[16]) << 16) |
-                                    (static_cast<uint32_t>(data[17]) << 24);
+                                    (static_cast<uint32_t>(data[16]) << 16) | (static_cast<uint32_t>(data[17]) << 24);
         switch (headerSize) {
         case 12:
         case 16:
@@ -157,8 +158,7 @@ bool DecodeImageAuto(const uint8_t* data, size_t size, const std::wstring& fileN
     if (byContent != ImageKind::Unknown && DecodeImage(byContent, data, size, out))
         return true;
     const ImageKind byExtension = ImageKindFromExtension(ExtensionOf(fileName));
-    return byExtension != ImageKind::Unknown && byExtension != byContent &&
-           DecodeImage(byExtension, data, size, out);
+    return byExtension != ImageKind::Unknown && byExtension != byContent && DecodeImage(byExtension, data, size, out);
 }
 
 bool LoadImageFile(const std::wstring& path, Bitmap32& out) {

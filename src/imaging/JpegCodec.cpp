@@ -39,7 +39,9 @@ struct JpegErrorManager {
     std::longjmp(err->jump, 1);
 }
 
-void OnJpegError(j_common_ptr cinfo) { JumpBack(cinfo); }
+void OnJpegError(j_common_ptr cinfo) {
+    JumpBack(cinfo);
+}
 
 // Warnings are mostly harmless (stray bytes between markers), but running out of data means the picture
 // is truncated: libjpeg would pad it with grey and carry on, we reject it.
@@ -51,8 +53,7 @@ void OnJpegMessage(j_common_ptr cinfo, int msgLevel) {
 void OnJpegOutput(j_common_ptr) {}
 
 void OnJpegProgress(j_common_ptr cinfo) {
-    if (cinfo->is_decompressor &&
-        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
         JumpBack(cinfo);
 }
 

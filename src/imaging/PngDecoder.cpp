@@ -28,7 +28,9 @@ void ReadPngData(png_structp png, png_bytep out, png_size_t length) {
 }
 
 // libpng prints to stderr when an error handler returns; ours jumps back straight away instead.
-[[noreturn]] void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void OnPngError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void OnPngWarning(png_structp, png_const_charp) {}
 
 struct PngDecoder {

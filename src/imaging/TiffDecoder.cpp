@@ -38,7 +38,9 @@ tmsize_t ReadTiff(thandle_t handle, void* buffer, tmsize_t length) {
     return static_cast<tmsize_t>(count);
 }
 
-tmsize_t WriteTiff(thandle_t, void*, tmsize_t) { return 0; }
+tmsize_t WriteTiff(thandle_t, void*, tmsize_t) {
+    return 0;
+}
 
 toff_t SeekTiff(thandle_t handle, toff_t offset, int whence) {
     auto* src = static_cast<TiffSource*>(handle);
@@ -59,9 +61,15 @@ toff_t SeekTiff(thandle_t handle, toff_t offset, int whence) {
     return src->pos;
 }
 
-int CloseTiff(thandle_t) { return 0; }
-toff_t SizeTiff(thandle_t handle) { return static_cast<TiffSource*>(handle)->size; }
-int MapTiff(thandle_t, void**, toff_t*) { return 0; }
+int CloseTiff(thandle_t) {
+    return 0;
+}
+toff_t SizeTiff(thandle_t handle) {
+    return static_cast<TiffSource*>(handle)->size;
+}
+int MapTiff(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void UnmapTiff(thandle_t, void*, toff_t) {}
 
 // libtiff prints errors and warnings to stderr unless told otherwise. Nothing else in the process uses
@@ -75,7 +83,9 @@ void SilenceTiffOnce() {
 }
 
 #ifdef MELLODECK_TIFF_OPEN_OPTIONS
-int IgnoreTiffMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int IgnoreTiffMessage(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 #endif
 
 TIFF* OpenTiff(TiffSource& source) {
@@ -86,8 +96,8 @@ TIFF* OpenTiff(TiffSource& source) {
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxTiffSingleAlloc);
     TIFFOpenOptionsSetErrorHandlerExtR(options, IgnoreTiffMessage, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreTiffMessage, nullptr);
-    TIFF* tif = TIFFClientOpenExt("memory", "rm", &source, ReadTiff, WriteTiff, SeekTiff, CloseTiff, SizeTiff,
-                                  MapTiff, UnmapTiff, options);
+    TIFF* tif = TIFFClientOpenExt("memory", "rm", &source, ReadTiff, WriteTiff, SeekTiff, CloseTiff, SizeTiff, MapTiff,
+                                  UnmapTiff, options);
     TIFFOpenOptionsFree(options);
     return tif;
 #else
@@ -135,9 +145,8 @@ bool DecodeTiff(const uint8_t* data, size_t size, Bitmap32& out) {
             pixels.clear();
         }
         // The raster is written as 32-bit words; a vector's storage is suitably aligned for them.
-        if (!pixels.empty() &&
-            TIFFReadRGBAImageOriented(tif, width, height, reinterpret_cast<uint32_t*>(pixels.data()),
-                                      ORIENTATION_TOPLEFT, 1)) {
+        if (!pixels.empty() && TIFFReadRGBAImageOriented(tif, width, height, reinterpret_cast<uint32_t*>(pixels.data()),
+                                                         ORIENTATION_TOPLEFT, 1)) {
             const bool premultiplied = RasterIsPremultiplied(tif);
             uint8_t* p = pixels.data();
             for (size_t i = 0; i < count; ++i, p += 4) {

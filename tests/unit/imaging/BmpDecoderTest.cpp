@@ -111,7 +111,9 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& s, const std::function<uint32_t(int
 // Six colours with every channel at 0 or full, so all layouts (5-bit channels included) hold them exactly.
 const std::vector<uint32_t> kColours = {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
 
-uint32_t ColourIndex(int x, int y, size_t count) { return static_cast<uint32_t>((x + 2 * y) % count); }
+uint32_t ColourIndex(int x, int y, size_t count) {
+    return static_cast<uint32_t>((x + 2 * y) % count);
+}
 
 uint32_t Pack(uint32_t rgb, int rBits, int gBits, int bBits, int rShift, int gShift, int bShift) {
     const uint32_t r = (rgb >> 16) & 0xFF ? (1u << rBits) - 1 : 0;
@@ -168,8 +170,7 @@ TEST(BmpDecoder, DecodesEveryLayoutInBothRowOrders) {
             ASSERT_EQ(b.Height(), 3);
             for (int y = 0; y < 3; ++y)
                 for (int x = 0; x < 5; ++x)
-                    EXPECT_EQ(b.PixelAt(x, y), 0xFF000000u | kColours[ColourIndex(x, y, c.colours)])
-                        << x << "," << y;
+                    EXPECT_EQ(b.PixelAt(x, y), 0xFF000000u | kColours[ColourIndex(x, y, c.colours)]) << x << "," << y;
         }
 }
 
@@ -228,10 +229,10 @@ TEST(BmpDecoder, RunLengthEncodedPictures) {
     EXPECT_EQ(b.PixelAt(1, 0), test::kBlue);
 
     const std::vector<std::vector<uint8_t>> broken = {
-        {2, 1},             // stops in the first of two rows
-        {0, 5, 1, 1},       // literal run longer than the data
-        {0, 2, 1},          // move without its offsets
-        {},                 // no pixel data at all
+        {2, 1},       // stops in the first of two rows
+        {0, 5, 1, 1}, // literal run longer than the data
+        {0, 2, 1},    // move without its offsets
+        {},           // no pixel data at all
     };
     for (const auto& stream : broken) {
         f = RleBmp(8, 2, 2, palette, stream);

@@ -26,7 +26,9 @@ struct QuadCase {
     Alpha alpha;
 };
 
-std::ostream& operator<<(std::ostream& os, const QuadCase& c) { return os << c.file; }
+std::ostream& operator<<(std::ostream& os, const QuadCase& c) {
+    return os << c.file;
+}
 
 class QuadFixture : public ::testing::TestWithParam<QuadCase> {};
 
@@ -78,36 +80,36 @@ TEST_P(QuadFixture, DecodesToTheFourQuadrants) {
     EXPECT_EQ(std::memcmp(loaded.Pixels(), b.Pixels(), 64 * 48 * 4), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Imaging, QuadFixture,
-    ::testing::Values(QuadCase{"quad-baseline.jpg", ImageKind::Jpeg, 8, 4, Alpha::Opaque},
-                      QuadCase{"quad-progressive.jpg", ImageKind::Jpeg, 8, 4, Alpha::Opaque},
-                      QuadCase{"quad-cmyk.jpg", ImageKind::Jpeg, 12, 4, Alpha::Opaque},
-                      QuadCase{"quad.png", ImageKind::Png, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-palette.png", ImageKind::Png, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-16bit.png", ImageKind::Png, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-interlaced.png", ImageKind::Png, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-rgba.png", ImageKind::Png, 0, 0, Alpha::Quadrants},
-                      QuadCase{"quad-16bit-rgba.png", ImageKind::Png, 0, 0, Alpha::Quadrants},
-                      QuadCase{"quad-palette-trns.png", ImageKind::Png, 0, 0, Alpha::Quadrants},
-                      QuadCase{"quad.gif", ImageKind::Gif, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-interlaced-trns.gif", ImageKind::Gif, 0, 0, Alpha::GreenTransparent},
-                      QuadCase{"quad-none.tif", ImageKind::Tiff, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-lzw.tif", ImageKind::Tiff, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-deflate.tif", ImageKind::Tiff, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-tiled.tif", ImageKind::Tiff, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-rgba.tif", ImageKind::Tiff, 1, 0, Alpha::Quadrants},
-                      QuadCase{"quad-24.bmp", ImageKind::Bmp, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-4bit.bmp", ImageKind::Bmp, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-rle8.bmp", ImageKind::Bmp, 0, 0, Alpha::Opaque},
-                      QuadCase{"quad-rgba-v5.bmp", ImageKind::Bmp, 0, 0, Alpha::Quadrants}),
-    [](const ::testing::TestParamInfo<QuadCase>& info) {
-        std::string name = info.param.file;
-        for (char& ch : name)
-            if (!isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Imaging, QuadFixture,
+                         ::testing::Values(QuadCase{"quad-baseline.jpg", ImageKind::Jpeg, 8, 4, Alpha::Opaque},
+                                           QuadCase{"quad-progressive.jpg", ImageKind::Jpeg, 8, 4, Alpha::Opaque},
+                                           QuadCase{"quad-cmyk.jpg", ImageKind::Jpeg, 12, 4, Alpha::Opaque},
+                                           QuadCase{"quad.png", ImageKind::Png, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-palette.png", ImageKind::Png, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-16bit.png", ImageKind::Png, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-interlaced.png", ImageKind::Png, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-rgba.png", ImageKind::Png, 0, 0, Alpha::Quadrants},
+                                           QuadCase{"quad-16bit-rgba.png", ImageKind::Png, 0, 0, Alpha::Quadrants},
+                                           QuadCase{"quad-palette-trns.png", ImageKind::Png, 0, 0, Alpha::Quadrants},
+                                           QuadCase{"quad.gif", ImageKind::Gif, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-interlaced-trns.gif", ImageKind::Gif, 0, 0,
+                                                    Alpha::GreenTransparent},
+                                           QuadCase{"quad-none.tif", ImageKind::Tiff, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-lzw.tif", ImageKind::Tiff, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-deflate.tif", ImageKind::Tiff, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-tiled.tif", ImageKind::Tiff, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-rgba.tif", ImageKind::Tiff, 1, 0, Alpha::Quadrants},
+                                           QuadCase{"quad-24.bmp", ImageKind::Bmp, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-4bit.bmp", ImageKind::Bmp, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-rle8.bmp", ImageKind::Bmp, 0, 0, Alpha::Opaque},
+                                           QuadCase{"quad-rgba-v5.bmp", ImageKind::Bmp, 0, 0, Alpha::Quadrants}),
+                         [](const ::testing::TestParamInfo<QuadCase>& info) {
+                             std::string name = info.param.file;
+                             for (char& ch : name)
+                                 if (!isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name;
+                         });
 
 Bitmap32 DecodeFixture(const char* file) {
     const std::vector<uint8_t> bytes = ImageFixture(file);

@@ -48,10 +48,10 @@ TEST(ImageKind, MapsExtensionsIgnoringCaseAndDot) {
         ImageKind kind;
     };
     const Case cases[] = {
-        {L".jpg", ImageKind::Jpeg}, {L"JPEG", ImageKind::Jpeg}, {L".Jpe", ImageKind::Jpeg},
-        {L"jfif", ImageKind::Jpeg}, {L".PNG", ImageKind::Png}, {L"gif", ImageKind::Gif},
-        {L".tif", ImageKind::Tiff}, {L".TIFF", ImageKind::Tiff}, {L".bmp", ImageKind::Bmp},
-        {L"Dib", ImageKind::Bmp},   {L".ico", ImageKind::Unknown}, {L"", ImageKind::Unknown},
+        {L".jpg", ImageKind::Jpeg}, {L"JPEG", ImageKind::Jpeg},     {L".Jpe", ImageKind::Jpeg},
+        {L"jfif", ImageKind::Jpeg}, {L".PNG", ImageKind::Png},      {L"gif", ImageKind::Gif},
+        {L".tif", ImageKind::Tiff}, {L".TIFF", ImageKind::Tiff},    {L".bmp", ImageKind::Bmp},
+        {L"Dib", ImageKind::Bmp},   {L".ico", ImageKind::Unknown},  {L"", ImageKind::Unknown},
         {L".", ImageKind::Unknown}, {L"..jpg", ImageKind::Unknown}, {L"jpg ", ImageKind::Unknown},
     };
     for (const Case& c : cases)

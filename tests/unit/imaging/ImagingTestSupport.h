@@ -15,10 +15,10 @@ namespace mellodeck::test {
 std::vector<uint8_t> ImageFixture(const std::string& name);
 
 // Skips the current test when the picture fixtures have not been generated.
-#define REQUIRE_IMAGE_FIXTURES()                                                                          \
-    do {                                                                                                  \
-        if (!::mellodeck::test::HaveFixture("images/quad.png"))                                           \
-            GTEST_SKIP() << "picture fixtures missing: run tests/fixtures/make-images.sh build/fixtures"; \
+#define REQUIRE_IMAGE_FIXTURES()                                                                                       \
+    do {                                                                                                               \
+        if (!::mellodeck::test::HaveFixture("images/quad.png"))                                                        \
+            GTEST_SKIP() << "picture fixtures missing: run tests/fixtures/make-images.sh build/fixtures";              \
     } while (0)
 
 // The four quadrants of the 64x48 fixtures (0xAARRGGBB).

@@ -16,8 +16,7 @@ namespace {
 const ImageKind kAllKinds[] = {ImageKind::Jpeg, ImageKind::Png, ImageKind::Gif, ImageKind::Tiff, ImageKind::Bmp};
 
 // Bytes of a string literal, embedded zeros included (without the terminating one).
-template <size_t N>
-std::vector<uint8_t> Lit(const char (&s)[N]) {
+template <size_t N> std::vector<uint8_t> Lit(const char (&s)[N]) {
     return std::vector<uint8_t>(s, s + N - 1);
 }
 
@@ -63,7 +62,7 @@ TEST(MalformedPictures, GarbageIsRejectedByEveryDecoder) {
         Lit("GIF89a"),
         Lit("GIF89a\x01\0\x01\0\0\0\0;"), // no colours, no image
         Lit("II*\0"),
-        Lit("II*\0\x08\0\0\0\0\0"), // empty directory
+        Lit("II*\0\x08\0\0\0\0\0"),   // empty directory
         Lit("MM\0*\xFF\xFF\xFF\xF0"), // directory far past the end
         Lit("BM"),
         Lit("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0"),
@@ -79,9 +78,12 @@ TEST(MalformedPictures, GarbageIsRejectedByEveryDecoder) {
 
 TEST(MalformedPictures, TruncatedFixturesAreRejected) {
     REQUIRE_IMAGE_FIXTURES();
-    const char* files[] = {"quad-baseline.jpg", "quad-progressive.jpg", "quad.png", "quad-interlaced.png",
-                           "quad.gif", "quad-interlaced-trns.gif", "quad-none.tif", "quad-lzw.tif",
-                           "quad-tiled.tif", "quad-24.bmp", "quad-4bit.bmp", "quad-rgba-v5.bmp"};
+    const char* files[] = {"quad-baseline.jpg", "quad-progressive.jpg",
+                           "quad.png",          "quad-interlaced.png",
+                           "quad.gif",          "quad-interlaced-trns.gif",
+                           "quad-none.tif",     "quad-lzw.tif",
+                           "quad-tiled.tif",    "quad-24.bmp",
+                           "quad-4bit.bmp",     "quad-rgba-v5.bmp"};
     for (const char* file : files) {
         const std::vector<uint8_t> whole = test::ImageFixture(file);
         ASSERT_FALSE(whole.empty()) << file;
@@ -204,9 +206,8 @@ TEST(MalformedPictures, OversizedHeadersAreRejectedBeforeAllocating) {
         put16(v & 0xFFFF);
         put16(v >> 16);
     };
-    const uint32_t entries[][3] = {{256, 4, 100000}, {257, 4, 100000}, {258, 3, 8},   {259, 3, 1},
-                                   {262, 3, 1},      {273, 4, 200},    {277, 3, 1},   {278, 4, 100000},
-                                   {279, 4, 4}};
+    const uint32_t entries[][3] = {{256, 4, 100000}, {257, 4, 100000}, {258, 3, 8},      {259, 3, 1}, {262, 3, 1},
+                                   {273, 4, 200},    {277, 3, 1},      {278, 4, 100000}, {279, 4, 4}};
     put16(9);
     for (const auto& e : entries) {
         put16(e[0]);
