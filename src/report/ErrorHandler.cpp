@@ -1,32 +1,28 @@
 #include "report/ErrorHandler.h"
 
-#include <shared_mutex>
-
 #include "report/Templates.h"
 
 namespace mellodeck {
 namespace {
 
-// The process-wide handler. The lock guards the pointer's lifetime: loggers hold it shared while they use
-// the handler, and clearing or destroying the handler takes it exclusively. Lock order: this lock before
-// the write lock. Allocated once and never freed, so logging during static destruction stays safe.
-struct TGlobalHandler {
-    std::shared_mutex Lock;
-    TErrorHandler* Current = nullptr;
-    std::unique_ptr<TErrorHandler> Owned; // the handler made by ReportStartup
-    std::mutex StartupLock;               // serialises ReportStartup and ReportShutdown
-};
-
-TGlobalHandler& Global() {
-    static TGlobalHandler* global = new TGlobalHandler;
-    return *global;
-}
-
-// One lock for everything that formats or writes log lines, for all handlers of the process. Recursive:
-// activation writes its head, and may log a message, while holding it.
+// One lock for everything that formats or writes log lines, for all handlers of the process, and for the
+// global handler reference: loggers hold it while they use the global handler, so clearing or destroying
+// that handler waits for them. Recursive: activation writes its head, and may log a message, while holding
+// it. Allocated once and never freed, so logging during static destruction stays safe.
 std::recursive_mutex& WriteLock() {
     static std::recursive_mutex* lock = new std::recursive_mutex;
     return *lock;
+}
+
+struct TGlobalHandler {
+    TErrorHandler* Current = nullptr;
+    std::unique_ptr<TErrorHandler> Owned; // the handler made by ReportStartup
+};
+
+// Guarded by WriteLock().
+TGlobalHandler& Global() {
+    static TGlobalHandler* global = new TGlobalHandler;
+    return *global;
 }
 
 } // namespace
@@ -43,17 +39,15 @@ TErrorHandler::TErrorHandler(const std::wstring& logName, int createMode)
                 value = MessageTypeMarker(FMessageType);
         }
     });
-    std::unique_lock lock(Global().Lock);
+    std::lock_guard lock(WriteLock());
     if (!Global().Current)
         Global().Current = this;
 }
 
 TErrorHandler::~TErrorHandler() {
-    {
-        std::unique_lock lock(Global().Lock);
-        if (Global().Current == this)
-            Global().Current = nullptr;
-    }
+    std::lock_guard lock(WriteLock());
+    if (Global().Current == this)
+        Global().Current = nullptr;
     Deactivate();
 }
 
@@ -206,49 +200,41 @@ void TErrorHandler::SetTemplateLoader(TTemplateLoader loader) {
 }
 
 bool ReportStartup() {
-    TGlobalHandler& global = Global();
-    std::lock_guard startup(global.StartupLock);
     {
-        std::shared_lock lock(global.Lock);
+        std::lock_guard lock(WriteLock());
+        TGlobalHandler& global = Global();
         if (global.Current)
             return true;
+        try {
+            global.Owned = std::make_unique<TErrorHandler>(L"Errors.log", 1);
+            return true;
+        } catch (...) {
+        }
     }
-    std::unique_ptr<TErrorHandler> handler;
-    try {
-        handler = std::make_unique<TErrorHandler>(L"Errors.log", 1);
-    } catch (...) {
-        ShowReportStartupFailure(L"Exception handling engine error. Stage 1.", ReportModuleName());
-        return false;
-    }
-    std::unique_lock lock(global.Lock);
-    global.Owned = std::move(handler);
-    return true;
+    // Told outside the lock: the message box waits for the user.
+    ShowReportStartupFailure(L"Exception handling engine error. Stage 1.", ReportModuleName());
+    return false;
 }
 
 void ReportShutdown() {
+    std::lock_guard lock(WriteLock());
     TGlobalHandler& global = Global();
-    std::lock_guard startup(global.StartupLock);
-    std::unique_ptr<TErrorHandler> owned;
-    {
-        std::unique_lock lock(global.Lock);
-        owned = std::move(global.Owned);
-        if (!owned && global.Current)
-            global.Current->Deactivate();
-    }
-    // Destroying it clears the global reference and closes the log.
-    owned.reset();
+    if (global.Owned)
+        global.Owned.reset(); // clears the global reference and closes the log
+    else if (global.Current)
+        global.Current->Deactivate();
 }
 
 TErrorHandler* ErrorHandler() {
-    std::shared_lock lock(Global().Lock);
+    std::lock_guard lock(WriteLock());
     return Global().Current;
 }
 
 void LogError(const std::wstring& text) {
     try {
-        std::shared_lock lock(Global().Lock);
-        if (Global().Current)
-            Global().Current->LogMessage(4, text, false);
+        std::lock_guard lock(WriteLock());
+        if (TErrorHandler* handler = Global().Current)
+            handler->LogMessage(4, text, false);
     } catch (...) {
         // Logging must never disturb the caller.
     }

@@ -173,10 +173,6 @@ void TExceptionTemplateParser::SetSystemFacts(std::shared_ptr<ISystemFacts> fact
     FSystemFacts = facts ? std::move(facts) : CreateSystemFacts();
 }
 
-const char* TExceptionTemplateParser::VocabularyName(size_t index) {
-    return index < kVocabularySize ? kVocabulary[index].Name : nullptr;
-}
-
 std::string TExceptionTemplateParser::ResolveValue(const std::string& name) {
     std::string value = TStringParser::ResolveValue(name);
     const TVocabularyEntry* entry = FindVariable(name);

@@ -42,9 +42,6 @@ public:
     ISystemFacts& SystemFacts() { return *FSystemFacts; }
     void SetSystemFacts(std::shared_ptr<ISystemFacts> facts);
 
-    // The vocabulary's own spelling of the n-th table entry (0-based), for tests and diagnostics.
-    static const char* VocabularyName(size_t index);
-
 protected:
     std::string ResolveValue(const std::string& name) override;
 
