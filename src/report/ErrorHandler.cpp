@@ -78,7 +78,7 @@ bool TErrorHandler::WriteLines(const std::vector<std::string>& lines) {
 
 bool TErrorHandler::LogMessage(uint8_t type, const std::wstring& text, bool addSystemCode) {
     // Taken before anything here can change it, and given back at the end.
-    const uint32_t systemCode = LastSystemError();
+    const uint32_t systemCode = ReportLastError();
     bool written = false;
     try {
         // Formatting uses this handler's one parser, so it is serialised together with the writing.
@@ -86,7 +86,7 @@ bool TErrorHandler::LogMessage(uint8_t type, const std::wstring& text, bool addS
         if (!FMessageTemplateLoaded) {
             std::vector<std::string> lines;
             if (!FTemplateLoader || !FTemplateLoader(kMessageTemplateName, lines)) {
-                SetLastSystemError(systemCode);
+                SetReportLastError(systemCode);
                 return false;
             }
             FMessageTemplate = std::move(lines);
@@ -94,7 +94,7 @@ bool TErrorHandler::LogMessage(uint8_t type, const std::wstring& text, bool addS
         }
         try {
             FMessageType = type;
-            FParser.SetMessage(NarrowText(text));
+            FParser.SetMessage(ReportNarrowText(text));
             FParser.SetTemplate(FMessageTemplate);
             written = WriteLines(FParser.Result());
             if (written && addSystemCode) {
@@ -111,7 +111,7 @@ bool TErrorHandler::LogMessage(uint8_t type, const std::wstring& text, bool addS
     } catch (...) {
         written = false;
     }
-    SetLastSystemError(systemCode);
+    SetReportLastError(systemCode);
     return written;
 }
 

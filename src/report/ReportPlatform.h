@@ -27,11 +27,11 @@ std::wstring ReportJoinPath(const std::wstring& folder, const std::wstring& name
 bool ReportForceFolders(const std::wstring& folder);
 
 // The log's 8-bit text: the ANSI code page on Windows, UTF-8 elsewhere. Unmappable characters give "?".
-std::string NarrowText(const std::wstring& text);
+std::string ReportNarrowText(const std::wstring& text);
 
 // The calling thread's last system error code (GetLastError on Windows, errno elsewhere).
-uint32_t LastSystemError();
-void SetLastSystemError(uint32_t code);
+uint32_t ReportLastError();
+void SetReportLastError(uint32_t code);
 
 // Tells the user that the log could not be set up (a warning message box on Windows, stderr elsewhere).
 void ShowReportStartupFailure(const std::wstring& text, const std::wstring& caption);

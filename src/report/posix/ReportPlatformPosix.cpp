@@ -42,7 +42,7 @@ std::wstring WideFromUtf8(const std::string& text) {
 
 } // namespace
 
-std::string NarrowText(const std::wstring& text) {
+std::string ReportNarrowText(const std::wstring& text) {
     std::string out;
     out.reserve(text.size());
     for (wchar_t wc : text) {
@@ -82,18 +82,18 @@ std::wstring ReportModuleFileName() {
     return WideFromUtf8(buffer);
 }
 
-uint32_t LastSystemError() { return static_cast<uint32_t>(errno); }
+uint32_t ReportLastError() { return static_cast<uint32_t>(errno); }
 
-void SetLastSystemError(uint32_t code) { errno = static_cast<int>(code); }
+void SetReportLastError(uint32_t code) { errno = static_cast<int>(code); }
 
 void ShowReportStartupFailure(const std::wstring& text, const std::wstring& caption) {
-    std::fprintf(stderr, "%s: %s\n", NarrowText(caption).c_str(), NarrowText(text).c_str());
+    std::fprintf(stderr, "%s: %s\n", ReportNarrowText(caption).c_str(), ReportNarrowText(text).c_str());
 }
 
 uint32_t TLogFile::Open(const std::wstring& path, bool createNew) {
     Close();
     const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (createNew ? O_TRUNC : O_APPEND);
-    const int fd = ::open(NarrowText(path).c_str(), flags, 0644);
+    const int fd = ::open(ReportNarrowText(path).c_str(), flags, 0644);
     if (fd < 0)
         return errno != 0 ? static_cast<uint32_t>(errno) : static_cast<uint32_t>(EIO);
     FHandle = fd;

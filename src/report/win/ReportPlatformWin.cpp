@@ -5,7 +5,7 @@
 
 namespace mellodeck {
 
-std::string NarrowText(const std::wstring& text) {
+std::string ReportNarrowText(const std::wstring& text) {
     if (text.empty())
         return std::string();
     const int size = static_cast<int>(text.size());
@@ -36,9 +36,9 @@ std::wstring ReportModuleFileName() {
     return std::wstring();
 }
 
-uint32_t LastSystemError() { return GetLastError(); }
+uint32_t ReportLastError() { return GetLastError(); }
 
-void SetLastSystemError(uint32_t code) { SetLastError(code); }
+void SetReportLastError(uint32_t code) { SetLastError(code); }
 
 void ShowReportStartupFailure(const std::wstring& text, const std::wstring& caption) {
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);

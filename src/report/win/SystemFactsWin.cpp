@@ -96,7 +96,7 @@ std::string LocaleText(bool date) {
     wchar_t text[128];
     const int n = date ? GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 128)
                        : GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 128);
-    return n > 1 ? NarrowText(std::wstring(text, static_cast<size_t>(n - 1))) : std::string();
+    return n > 1 ? ReportNarrowText(std::wstring(text, static_cast<size_t>(n - 1))) : std::string();
 }
 
 BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
@@ -116,7 +116,7 @@ public:
     std::string HostFileName() override {
         const std::wstring path = ProcessImagePath();
         const size_t slash = path.find_last_of(L"\\/");
-        return NarrowText(slash == std::wstring::npos ? path : path.substr(slash + 1));
+        return ReportNarrowText(slash == std::wstring::npos ? path : path.substr(slash + 1));
     }
 
     TReportVersion HostVersion() override { return FileVersion(ProcessImagePath()); }
@@ -181,7 +181,7 @@ public:
     TReportCpu Cpu() override {
         TReportCpu cpu = ReadCpuIdentity();
         if (cpu.Name.empty())
-            cpu.Name = NarrowText(RegistryText(kProcessorKey, L"ProcessorNameString")).substr(0, 48);
+            cpu.Name = ReportNarrowText(RegistryText(kProcessorKey, L"ProcessorNameString")).substr(0, 48);
         cpu.Mhz = RegistryDword(kProcessorKey, L"~MHz").value_or(0);
         return cpu;
     }
@@ -226,7 +226,7 @@ public:
                     path = std::move(full);
                 }
             }
-            list.push_back({NarrowText(path), FileVersion(path)});
+            list.push_back({ReportNarrowText(path), FileVersion(path)});
         } while (Process32NextW(snapshot.get(), &entry));
         return list;
     }

@@ -167,9 +167,9 @@ TEST(ErrorHandler, RealTimeMessageLine) {
 TEST(ErrorHandler, SystemReturnCodeLineIsAlignedUnderTheMessage) {
     LogFixture f;
     ASSERT_TRUE(f.Handler.Activate());
-    SetLastSystemError(5);
+    SetReportLastError(5);
     ASSERT_TRUE(f.Handler.LogMessage(4, L"Open failed", true));
-    EXPECT_EQ(LastSystemError(), 5u) << "logging leaves the caller's error code alone";
+    EXPECT_EQ(ReportLastError(), 5u) << "logging leaves the caller's error code alone";
     const std::string line = "12:34:56 E: Open failed";
     const std::string codeLine = std::string(line.find("Open failed") + 2, ' ') + "System return code: 5";
     EXPECT_EQ(test::ReadAll(f.LogFile()), ExpectedHead() + line + "\r\n" + codeLine + "\r\n");
@@ -177,7 +177,7 @@ TEST(ErrorHandler, SystemReturnCodeLineIsAlignedUnderTheMessage) {
 
     // The column follows the message, wherever the time puts it.
     f.Facts->Time = "1:02:03 PM";
-    SetLastSystemError(0);
+    SetReportLastError(0);
     ASSERT_TRUE(f.Handler.LogMessage(4, L"x", true));
     EXPECT_EQ(f.Handler.LastLine(), std::string(16, ' ') + "System return code: 0");
 }
@@ -187,7 +187,7 @@ TEST(ErrorHandler, FailedOpenKeepsTheErrorAndStaysInactive) {
     test::WriteAll(f.Temp.Path() / "plain", "a file, not a folder");
     const std::wstring folder = f.Temp.Text("plain") + kReportPathSeparator + L"sub";
     f.Handler.SetLogFolder(folder);
-    SetLastSystemError(0);
+    SetReportLastError(0);
     EXPECT_FALSE(f.Handler.Activate());
     EXPECT_FALSE(f.Handler.Active());
     EXPECT_NE(f.Handler.OpenError(), 0u);
