@@ -58,6 +58,8 @@ public:
     // The last line written to the log (8-bit, without its line break).
     std::string LastLine() const;
 
+    // The handler's parser, e.g. to give it other system facts. Not guarded: set it up before messages
+    // can arrive from other threads.
     TExceptionTemplateParser& Parser() { return FParser; }
     // Replaces where templates come from (the compiled-in templates by default); the message template is
     // loaded again on next use.
