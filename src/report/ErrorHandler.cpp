@@ -230,9 +230,23 @@ TErrorHandler* ErrorHandler() {
     return Global().Current;
 }
 
+namespace {
+std::function<void(uint8_t, const std::wstring&)>& LogObserver() {
+    static std::function<void(uint8_t, const std::wstring&)> observer;
+    return observer;
+}
+} // namespace
+
+void SetLogObserver(std::function<void(uint8_t type, const std::wstring& text)> observer) {
+    std::lock_guard lock(WriteLock());
+    LogObserver() = std::move(observer);
+}
+
 void LogError(const std::wstring& text) {
     try {
         std::lock_guard lock(WriteLock());
+        if (LogObserver())
+            LogObserver()(4, text);
         if (TErrorHandler* handler = Global().Current)
             handler->LogMessage(4, text, false);
     } catch (...) {

@@ -102,5 +102,8 @@ TErrorHandler* ErrorHandler();
 // Convenience used by the media layer: LogMessage(4, text, false) on the global handler, if any. Safe from
 // any thread, before start-up and after shutdown (then it does nothing); never throws.
 void LogError(const std::wstring& text);
+// Diagnostics and tests: a callback that sees every message handed to LogError (type, text), whether or
+// not a handler exists or is active. nullptr removes it.
+void SetLogObserver(std::function<void(uint8_t type, const std::wstring& text)> observer);
 
 } // namespace mellodeck
