@@ -354,7 +354,8 @@ void TWinAmpManager::UpdateState() {
     bool rearm = false;
 
     HWND dialog = FindPlayerDialog();
-    if (FindPlayerWindow()) {
+    HWND window = FindPlayerWindow();
+    if (window) {
         // A visible blocking dialog keeps the player unusable, unless the helper already runs.
         if (!dialog || !IsWindowVisible(dialog) || HelperFileEvent)
             include = {csInstalled, csLanched};
@@ -379,7 +380,14 @@ void TWinAmpManager::UpdateState() {
             include += {csShuffle};
         else
             exclude += {csShuffle};
-    } else {
+        // A window that went away during the poll answered nothing: its zeros are not the player's modes.
+        if (!IsWindow(window)) {
+            window = nullptr;
+            include = {};
+            exclude = {};
+        }
+    }
+    if (!window) {
         // Shuffle and repeat keep their last values while the player is away.
         exclude = {csLanched, csPlaying, csPaused};
         const bool installed = IsInstalled();

@@ -106,7 +106,7 @@ TEST(WinAmpHelper, InstallPluginRestartsThePlayerWithTheHelper) {
     EXPECT_EQ(m.HelperError, 0);
     EXPECT_TRUE(m.HelperFileEvent);
     EXPECT_TRUE(fs::exists(fs::path(s.PluginsFolder()) / "gen_Pelorix.dll"));
-    EXPECT_EQ(s.CountLog("restart"), 1);
+    EXPECT_EQ(s.CountLog("restarted as"), 1);
     EXPECT_EQ(s.CountLog("plugin gen_Pelorix.dll init 0"), 1);
     ASSERT_TRUE(PumpUntil([&] { return m.WaitThread && m.FileName == files[0]; }));
     EXPECT_NE(m.PlayerProcessId, firstPid) << "attached to the restarted player";

@@ -312,7 +312,7 @@ TEST(WinAmpDriver, BlockingSetupDialogKeepsThePlayerUnusable) {
     m.SetActive(true);
     EXPECT_TRUE(Has(m, csInstalled));
     EXPECT_FALSE(Has(m, csLanched));
-    EXPECT_EQ(m.WaitThread, nullptr);
+    EXPECT_EQ(m.FindPlayerDialog(), dialog);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(s.WaitForLog("setup closed"));
     ASSERT_TRUE(PumpUntil([&] {
@@ -321,6 +321,7 @@ TEST(WinAmpDriver, BlockingSetupDialogKeepsThePlayerUnusable) {
     }));
     EXPECT_EQ(m.FindPlayerDialog(), nullptr);
     EXPECT_TRUE(m.WaitThread != nullptr);
+    EXPECT_EQ(m.HelperError, kHelperNotLoaded);
 }
 
 } // namespace
