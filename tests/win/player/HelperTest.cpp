@@ -202,6 +202,50 @@ std::map<std::string, std::string> Expected() {
 
 std::string SizeText(const Bitmap32& b) { return std::to_string(b.Width()) + "x" + std::to_string(b.Height()); }
 
+TEST(WinAmpEndToEnd, FileChangesThroughTheHelperNotices) {
+    if (!HaveFixture("player/expected.txt"))
+        GTEST_SKIP() << "player fixtures missing: run tests/fixtures/make-player.sh";
+    auto expected = Expected();
+    StandinSession s(true, {L"/length", L"100"});
+    s.RegisterPlayer();
+    // Files of a kind the tag library does not read, each in a folder with its own folder image.
+    const char* kinds[] = {"jpg", "bmp", "gif"};
+    std::vector<std::wstring> tracks;
+    for (const char* kind : kinds) {
+        const fs::path dir = s.Root.Path() / kind;
+        fs::create_directories(dir);
+        const std::string source = std::string(kind) + "." + kind;
+        fs::copy_file(FixturePath("player/folder-images/" + source), dir / ("folder." + std::string(kind)));
+        WriteAll(dir / "song.track", "x");
+        tracks.push_back((dir / "song.track").wstring());
+    }
+    s.Start({tracks[0], tracks[1], tracks[2]});
+    TWinAmpManager m;
+    std::vector<std::string> events;
+    m.OnStateChanged = [&](TBasePlayerManager*, TControlStates p, TControlStates c) {
+        events.push_back("state " + std::to_string(p.Bits()) + "->" + std::to_string(c.Bits()));
+    };
+    m.OnArtworkChanged = [&](TBasePlayerManager*) { events.push_back("artwork"); };
+    m.SetActive(true);
+    ASSERT_EQ(m.HelperError, 0);
+    ASSERT_EQ(m.FileName, tracks[0]);
+    EXPECT_EQ(SizeText(m.Artwork), expected["size.folder-images/jpg.jpg"]);
+
+    m.RestartTimer(false); // no polls: only the helper's notices bring the new file
+    const std::string same = std::to_string(m.State.Bits());
+    for (int i = 1; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        events.clear();
+        m.Next();
+        ASSERT_TRUE(PumpUntil([&] { return m.FileName == tracks[i] && events.size() >= 2; }));
+        EXPECT_EQ(events, (std::vector<std::string>{"artwork", "state " + same + "->" + same}));
+        const std::string kind = kinds[i];
+        EXPECT_EQ(SizeText(m.Artwork), expected["size.folder-images/" + kind + "." + kind]);
+        EXPECT_EQ(helper::ReadFileName(*m.HelperBlock), WideToAnsi(tracks[i]));
+    }
+    EXPECT_FALSE(m.TimerArmed);
+}
+
 TEST(WinAmpEndToEnd, TrackChangesThroughTheHelper) {
     if (!HaveFixture("player/expected.txt"))
         GTEST_SKIP() << "player fixtures missing: run tests/fixtures/make-player.sh";
