@@ -172,41 +172,45 @@ void TWinAmpManager::SendCommand(WPARAM id) {
         SendPlayer(WM_COMMAND, id, 0);
 }
 
+namespace {
+
+struct DialogSearch {
+    DWORD Thread;
+    int Buttons; // counted over the whole search, not per window
+    HWND Result;
+};
+
+BOOL CALLBACK CountButtons(HWND child, LPARAM data) {
+    auto& s = *reinterpret_cast<DialogSearch*>(data);
+    WINDOWINFO info{};
+    info.cbSize = sizeof(info);
+    wchar_t className[64];
+    if (GetWindowInfo(child, &info) && RealGetWindowClassW(child, className, 64) &&
+        lstrcmpiW(className, L"Button") == 0)
+        ++s.Buttons;
+    return s.Buttons < 2;
+}
+
+BOOL CALLBACK VisitTopLevel(HWND top, LPARAM data) {
+    auto& s = *reinterpret_cast<DialogSearch*>(data);
+    if (GetWindowThreadProcessId(top, nullptr) != s.Thread)
+        return TRUE;
+    EnumChildWindows(top, &CountButtons, data);
+    if (s.Buttons == 2) {
+        s.Result = top;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
 HWND TWinAmpManager::FindPlayerDialog() {
     HWND player = FindPlayerWindow();
     if (!player)
         return nullptr;
-    struct Search {
-        DWORD Thread;
-        int Buttons; // counted over the whole search, not per window
-        HWND Result;
-    } search{GetWindowThreadProcessId(player, nullptr), 0, nullptr};
-
-    EnumWindows(
-        [](HWND top, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            if (GetWindowThreadProcessId(top, nullptr) != s.Thread)
-                return TRUE;
-            EnumChildWindows(
-                top,
-                [](HWND child, LPARAM data) -> BOOL {
-                    auto& s = *reinterpret_cast<Search*>(data);
-                    WINDOWINFO info{};
-                    info.cbSize = sizeof(info);
-                    wchar_t className[64];
-                    if (GetWindowInfo(child, &info) && RealGetWindowClassW(child, className, 64) &&
-                        lstrcmpiW(className, L"Button") == 0)
-                        ++s.Buttons;
-                    return s.Buttons < 2;
-                },
-                data);
-            if (s.Buttons == 2) {
-                s.Result = top;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{GetWindowThreadProcessId(player, nullptr), 0, nullptr};
+    EnumWindows(&VisitTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.Result;
 }
 
