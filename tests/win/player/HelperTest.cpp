@@ -258,8 +258,12 @@ TEST(WinAmpEndToEnd, TrackChangesThroughTheHelper) {
     auto expected = Expected();
     StandinSession s(true, {L"/length", L"100"});
     s.RegisterPlayer();
-    const std::vector<std::wstring> tracks = {FixtureText("player/track1.mp3"), FixtureText("player/track2.mp3"),
-                                              FixtureText("player/nocover/track3.mp3")};
+    // Copies in the session's folder: the last one is rewritten below.
+    fs::create_directories(s.Root.Path() / "nocover");
+    for (const char* f : {"track1.mp3", "track2.mp3", "nocover/track3.mp3", "nocover/folder.jpg"})
+        fs::copy_file(FixturePath(std::string("player/") + f), s.Root.Path() / fs::path(f).make_preferred());
+    const std::vector<std::wstring> tracks = {s.Root.Text("track1.mp3"), s.Root.Text("track2.mp3"),
+                                              s.Root.Text("nocover\\track3.mp3")};
     s.Start({tracks[0], tracks[1], tracks[2]});
     TWinAmpManager m;
     std::vector<std::string> events;
@@ -307,6 +311,17 @@ TEST(WinAmpEndToEnd, TrackChangesThroughTheHelper) {
         EXPECT_EQ(tags.Album, expected[k + ".album"]);
         EXPECT_EQ(tags.Title, expected[k + ".title"]);
     }
+
+    // The playing file's tags change and the player says so: the helper's tags notice reloads them.
+    ASSERT_TRUE(CopyFileW(tracks[0].c_str(), tracks[2].c_str(), FALSE));
+    events.clear();
+    SendMessageW(m.FindPlayerWindow(), WM_COMMAND, 40999, 0);
+    ASSERT_TRUE(PumpUntil([&] { return events.size() >= 2; }));
+    EXPECT_EQ(events, trackChange);
+    EXPECT_EQ(m.FileName, tracks[2]);
+    EXPECT_EQ(WideToUtf8(m.Artist), expected["track1.artist"]);
+    EXPECT_EQ(WideToUtf8(m.Title), expected["track1.title"]);
+    EXPECT_EQ(SizeText(m.Artwork), expected["track1.cover"]);
     EXPECT_FALSE(m.TimerArmed);
 }
 
