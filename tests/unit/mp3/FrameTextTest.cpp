@@ -2,6 +2,8 @@
 // unsynchronisation, and the ID3v1 block.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "Mp3TestSupport.h"
 #include "media/id3/FrameText.h"
 #include "media/id3/ID3KnownTags.h"

@@ -145,8 +145,8 @@ TEST_F(MP3ReadTest, PicturesOfVersion22AndUndecodablePictures) {
     small.Fill(0xFF336699);
     ASSERT_TRUE(EncodeJpeg(small, jpeg, 80));
     TLogCapture log;
-    const auto body = Cat({Frame22("PIC", Cat({Text("\0GIF\x03", 5), Text(std::string("\0", 1)), Text("abcd")})),
-                           Frame22("PIC", Cat({Text("\0JPG\x03", 5), Text(std::string("cover\0", 6)), jpeg}))});
+    const auto body = Cat({Frame22("PIC", Cat({Text(std::string("\0GIF\x03", 5)), Text(std::string("\0", 1)), Text("abcd")})),
+                           Frame22("PIC", Cat({Text(std::string("\0JPG\x03", 5)), Text(std::string("cover\0", 6)), jpeg}))});
     TOpened f(Write("pic22.mp3", Cat({ID3v2Tag(2, 0, body), CbrFrames(4)})));
     ASSERT_TRUE(f.Ok);
     EXPECT_TRUE(log.Has(L"Frame processing failed (ID3v2.2.x), ID: PIC"));

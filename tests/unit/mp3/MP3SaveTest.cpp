@@ -44,11 +44,12 @@ protected:
         return Dir.Text(target);
     }
     std::string Read(const std::string& name) { return ReadAll(Dir.Path() / name); }
-    std::vector<std::string> Listing() {
+    // Files a save leaves beside the original (temporary and backup names end in ".~...").
+    std::vector<std::string> StrayFiles() {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(Dir.Path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
+            if (entry.path().filename().string().find(".~") != std::string::npos)
+                names.push_back(entry.path().filename().string());
         return names;
     }
     TempFolder Dir;
@@ -65,7 +66,7 @@ TEST_F(MP3SaveTest, RoundTripsKeepEveryOtherTagAndMutagenReadsTheSame) {
     REQUIRE_MP3_FIXTURES();
     // Titles of different length: the short one fits in place, the long one makes the tag grow.
     for (const std::string fixture : {"v23-full.mp3", "v24-utf8.mp3", "v22.mp3", "unsync23.mp3", "unsync24.mp3", "v11.mp3"}) {
-        for (const std::wstring title : {std::wstring(L"Neu \u00E4"), std::wstring(3000, L'\u6771')}) {
+        for (const std::wstring& title : {std::wstring(L"Neu \u00E4"), std::wstring(3000, L'\u6771')}) {
             SCOPED_TRACE(fixture + (title.size() > 100 ? " (grows)" : " (fits)"));
             const std::wstring name = Copy(fixture);
             const std::string before = Read(fixture);
@@ -80,13 +81,14 @@ TEST_F(MP3SaveTest, RoundTripsKeepEveryOtherTagAndMutagenReadsTheSame) {
             const int64_t audioStart = f.MPEGProperties->FirstFrameOffset;
             f.Tags->Title->SetValue(title);
             ASSERT_TRUE(f.Post(0)) << f.LastError;
-            EXPECT_EQ(Listing(), std::vector<std::string>{fixture}) << "no temporary or backup file is left";
+            EXPECT_EQ(StrayFiles(), std::vector<std::string>{}) << "no temporary or backup file is left";
 
             const std::string after = Read(fixture);
             EXPECT_EQ(after.substr(0, 6), std::string("ID3\x03\x00\x00", 6)) << "written as ID3v2.3";
             const bool grew = title.size() > 100;
-            if (!grew)
+            if (!grew) {
                 EXPECT_EQ(after.size(), before.size()) << "rewritten in place";
+            }
             const size_t newStart = 10 + DeclaredTagSize(after);
             EXPECT_EQ(after.substr(newStart), before.substr(static_cast<size_t>(audioStart))) << "audio unchanged";
 
@@ -145,12 +147,14 @@ TEST_F(MP3SaveTest, RemovingTheID3v2TagPutsTheAudioAtTheStart) {
     const std::string bytes = Read("v23-full.mp3");
     EXPECT_EQ(static_cast<uint8_t>(bytes[0]), 0xFF);
     EXPECT_EQ(bytes.substr(bytes.size() - 128, 3), "TAG");
-    TOpened reread(name);
-    ASSERT_TRUE(reread.Ok);
-    EXPECT_EQ(reread.Format.TagsFound, tkID3v1);
-    EXPECT_EQ(reread.Format.MPEGProperties->AudioStart, 0);
-    EXPECT_EQ(reread.Format.Tags->Title->Value, L"");
-    EXPECT_EQ(reread.Format.ID3v1->Track(), 3);
+    {
+        TOpened reread(name);
+        ASSERT_TRUE(reread.Ok);
+        EXPECT_EQ(reread.Format.TagsFound, tkID3v1);
+        EXPECT_EQ(reread.Format.MPEGProperties->AudioStart, 0);
+        EXPECT_EQ(reread.Format.Tags->Title->Value, L"");
+        EXPECT_EQ(reread.Format.ID3v1->Track(), 3);
+    }
 
     // And removing the ID3v1 tag too leaves only the audio.
     TMP3MediaFormat g;
@@ -174,7 +178,7 @@ TEST_F(MP3SaveTest, WrittenFrameTexts) {
     const std::string tag = bytes.substr(0, 10 + DeclaredTagSize(bytes));
     EXPECT_NE(tag.find(std::string("TCON\0\0\0\x09\0\0\0(17)rock", 19)), std::string::npos) << "genre with its number";
     EXPECT_EQ(tag.find("COMM"), std::string::npos) << "a blank comment writes no frame";
-    EXPECT_NE(tag.find(std::string("TPUB\0\0\0\x04\0\0\0Pub", 15)), std::string::npos) << "a plain text frame";
+    EXPECT_NE(tag.find(std::string("TPUB\0\0\0\x04\0\0\0Pub", 14)), std::string::npos) << "a plain text frame";
     EXPECT_NE(tag.find("http://x.org/\xE9"), std::string::npos) << "the URL in 8-bit text";
 
     TOpened reread(name);
@@ -227,8 +231,9 @@ TEST_F(MP3SaveTest, APictureGivenAsABitmapIsWrittenAsJpeg) {
     ASSERT_NE(GetArtwork(&f), nullptr);
     EXPECT_EQ(GetArtwork(&f)->Width(), 12);
     TExpected facts;
-    if (MutagenRead(Dir.Path() / "cbr128-short.mp3", facts))
+    if (MutagenRead(Dir.Path() / "cbr128-short.mp3", facts)) {
         EXPECT_EQ(facts.Get("cbr128-short.mp3", "picture.0.width"), "12");
+    }
 }
 
 // Failures injected at each write and at each file operation of every save path leave the file as it
@@ -273,7 +278,7 @@ TEST_F(MP3SaveTest, AnyFailureLeavesTheOriginalUntouched) {
             if (!saved) {
                 EXPECT_NE(f.PostResult, 0);
                 EXPECT_EQ(Read(path.Fixture), original) << "write " << faults.FailWrite << " step " << faults.FailStep;
-                EXPECT_EQ(Listing(), std::vector<std::string>{path.Fixture});
+                EXPECT_EQ(StrayFiles(), std::vector<std::string>{});
             }
             return saved;
         };

@@ -183,15 +183,21 @@ TEST(MPEGFixtures, PropertiesAgreeWithMutagenAndFfprobe) {
         EXPECT_EQ(m.Channels, e.Number(file, "audio.channels"));
         // Within a frame and a half of what ffprobe decodes (our counts include a LAME Info frame, and
         // mutagen and ffprobe trim encoder delay differently).
-        EXPECT_NEAR(m.GetDuration(), e.Number(file, "ffprobe.duration"), 1.5 * FrameSeconds(m));
-        const bool variable = e.Get(file, "audio.mode") == "VBR" || std::string(file) == "vbr-noheader.mp3";
+        const bool noHeader = std::string(file) == "vbr-noheader.mp3";
+        // Without a header ffprobe estimates the duration from the bit rate; its frame count is exact.
+        const double seconds = noHeader ? e.Number(file, "ffprobe.packets") * FrameSeconds(m)
+                                        : e.Number(file, "ffprobe.duration");
+        EXPECT_NEAR(m.GetDuration(), seconds, 1.5 * FrameSeconds(m));
+        const bool variable = e.Get(file, "audio.mode") == "VBR" || noHeader;
         EXPECT_EQ(m.GetIsVBR(), variable);
-        if (!variable)
+        if (!variable) {
             EXPECT_EQ(m.GetBitrate() * 1000, std::lround(e.Number(file, "audio.bitrate") / 1000) * 1000);
+        }
         const std::string encoder = e.Get(file, "audio.encoder");
-        if (encoder.rfind("LAME", 0) == 0)
+        if (encoder.rfind("LAME", 0) == 0) {
             EXPECT_EQ(WideToUtf8(m.EncoderName), encoder.substr(0, WideToUtf8(m.EncoderName).size()))
                 << "the LAME version string";
+        }
     }
     // Where the stream starts, by construction of the fixtures.
     EXPECT_EQ(TOpened(FixtureText("mp3/junk10.mp3")).Format.MPEGProperties->AudioStart, 10);

@@ -118,9 +118,10 @@ void ExpectTagsAsMutagen(const TMP3MediaFormat& f, const TExpected& e, const std
         EXPECT_EQ(comment->Description, e.Wide(file, "tag.Comment.desc"));
         EXPECT_EQ(std::string(comment->Language, 3), e.Get(file, "tag.Comment.lang"));
     }
-    if (e.Has(file, "tag.URL.desc"))
+    if (e.Has(file, "tag.URL.desc")) {
         EXPECT_EQ(static_cast<const TMP3UserTextTag*>(f.Tags->URL)->Description,
                   WideToAnsi(e.Wide(file, "tag.URL.desc")));
+    }
 }
 
 void ExpectPicturesAsMutagen(const TMP3MediaFormat& f, const TExpected& e, const std::string& file) {
@@ -141,8 +142,9 @@ void ExpectPicturesAsMutagen(const TMP3MediaFormat& f, const TExpected& e, const
         EXPECT_EQ(item.Bitmap->Width(), e.Number(file, p + "width"));
         EXPECT_EQ(item.Bitmap->Height(), e.Number(file, p + "height"));
     }
-    if (pictures.Count() > 0)
+    if (pictures.Count() > 0) {
         EXPECT_TRUE(HasArtwork(&f));
+    }
 }
 
 void ExpectID3v1AsMutagen(const TMP3MediaFormat& f, const TExpected& e, const std::string& file) {
