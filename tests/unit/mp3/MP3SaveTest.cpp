@@ -40,7 +40,8 @@ protected:
     // A private copy of a fixture.
     std::wstring Copy(const std::string& fixture, const std::string& name = "") {
         const std::string target = name.empty() ? fixture : name;
-        fs::copy_file(FixturePath("mp3/" + fixture), Dir.Path() / target, fs::copy_options::overwrite_existing);
+        // (MinGW's copy_file does not overwrite.)
+        WriteAll(Dir.Path() / target, ReadAll(FixturePath("mp3/" + fixture)));
         return Dir.Text(target);
     }
     std::string Read(const std::string& name) { return ReadAll(Dir.Path() / name); }

@@ -65,7 +65,7 @@ def run(*arguments):
 
 FACTS = expected()
 os.makedirs(SCRATCH, exist_ok=True)
-unusual = os.path.join(SCRATCH, "Ärger – 東京 \"quoted\".mp3")
+unusual = os.path.join(SCRATCH, "Ärger – 東京 & 'ß'.mp3")
 shutil.copy(os.path.join(MP3, "v23-full.mp3"), unusual)
 files = ["v23-full.mp3", "json-escape.mp3", "v22.mp3", "vbr-xing.mp3", "id3v1-only.mp3"]
 paths = [native(os.path.join(MP3, f)) for f in files] + [native(unusual), native(os.path.join(MP3, "missing.mp3"))]
