@@ -1,6 +1,8 @@
 // Arbitrary bytes as an MP3 file: opened for reading (tags, pictures, stream search, frame walk), then
 // opened for writing, edited and saved, and read once more. Every path must return, stay inside its
-// buffers and leak nothing; a save that reports success must leave a file that opens again.
+// buffers and leak nothing. A save that reports success must leave a tag that reads back; whether the
+// audio is found again can change (junk before the first frame is not carried over, so a different
+// first frame decides about VBRI headers), so that is not required.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -51,8 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         writer.ID3v1->SetArtist(L"fuzz");
         if (writer.Post(0)) {
             TMP3MediaFormat again;
-            if (!again.Open(ScratchFile(), false, 0, false) || again.Tags->Title->Value != L"fuzz \u00E9")
-                __builtin_trap(); // a successful save must be readable
+            again.Open(ScratchFile(), false, 0, false);
+            if (again.Tags->Title->Value != L"fuzz \u00E9")
+                __builtin_trap(); // the saved tag must read back
             again.Close(0);
         }
     }
