@@ -255,3 +255,15 @@ TEST_F(MP3ReadTest, IgnoredTagsAreNotParsed) {
     EXPECT_EQ(format->Tags->Artist->Value, L"A");
     format->Close(0);
 }
+
+TEST_F(MP3ReadTest, AFrameTooLargeToKeepIsSkippedWithoutParsing) {
+    TLogCapture log;
+    const auto huge = Frame23("APIC", Cat({Text(std::string("\0image/png\0\x03\0", 13)),
+                                           std::vector<uint8_t>(TBaseMediaFormat::kBlockStoreLimit + 100, 0x42)}));
+    const auto body = Cat({huge, Frame23("TIT2", Text(std::string("\0after", 6)))});
+    TOpened f(Write("huge.mp3", Cat({ID3v2Tag(3, 0, body), CbrFrames(4)})));
+    ASSERT_TRUE(f.Ok);
+    EXPECT_TRUE(log.Has(L"PushMemStream Failed"));
+    EXPECT_EQ(f.Format.Tags->Pictures->Count(), 0);
+    EXPECT_EQ(f.Format.Tags->Title->Value, L"after");
+}
