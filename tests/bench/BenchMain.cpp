@@ -115,8 +115,15 @@ size_t CountKind(const std::vector<TBenchFile>& files, const std::string& kind) 
 
 // ---- checks before timing: every file reads, and both tag readers see the same tags ------------------
 
+// Kinds whose cover this library reads: ID3v2 pictures and MPEG-4 "covr" items. Its FLAC format takes
+// pictures only from its own application block, and its Ogg Vorbis format none, so the standard FLAC
+// picture blocks and Vorbis picture fields of the set are read by TagLib alone.
+bool CoverExpected(const TBenchFile& f) { return f.Kind == "mp3" || f.Kind == "mp3-noheader" || f.Kind == "m4a"; }
+
 void CheckReaders(const std::vector<TBenchFile>& files) {
-    size_t sameTexts = 0, closeDurations = 0, artOk = 0;
+    size_t sameTexts = 0, closeDurations = 0, covers = 0, coversExpected = 0;
+    int boxWidth, boxHeight;
+    FitInBox(600, 600, boxWidth, boxHeight);
     for (const TBenchFile& f : files) {
         TReadSummary ours, theirs, panel;
         if (!ReadOursTagsOnly(f, &ours))
@@ -129,19 +136,23 @@ void CheckReaders(const std::vector<TBenchFile>& files) {
             ++sameTexts;
         if (std::fabs(ours.Duration - theirs.Duration) < 0.1)
             ++closeDurations;
-        int w, h;
-        FitInBox(600, 600, w, h);
-        if (panel.ArtWidth == w && panel.ArtHeight == h)
-            ++artOk;
+        const bool scaled = panel.ArtWidth == boxWidth && panel.ArtHeight == boxHeight;
+        if (CoverExpected(f)) {
+            ++coversExpected;
+            if (!scaled)
+                Fail("the cover of " + f.Path + " was not decoded and scaled");
+        }
+        covers += scaled ? 1 : 0;
     }
-    std::printf("checked: every file read by both libraries; title, artist and album equal in %zu of %zu; "
-                "durations within 0.1 s in %zu (TagLib estimates MP3s without a header frame from the first "
-                "frame); cover scaled to fit %dx%d in %zu\n",
-                sameTexts, files.size(), closeDurations, kArtBoxWidth, kArtBoxHeight, artOk);
+    std::printf("checked: every file read by both libraries; title, artist and album equal in %zu of %zu;\n"
+                "  durations within 0.1 s in %zu (TagLib estimates MP3s without a header frame from the first\n"
+                "  frame); the cover decoded and scaled to %dx%d in %zu (every MP3 and M4A file; this library\n"
+                "  reads no standard FLAC picture block or Vorbis picture field)\n",
+                sameTexts, files.size(), closeDurations, boxWidth, boxHeight, covers);
     if (sameTexts != files.size())
         Fail("the two libraries read different tags: the comparison would be meaningless");
-    if (artOk != files.size())
-        Fail("a cover was not decoded and scaled: the panel figure would be meaningless");
+    if (covers != coversExpected)
+        Fail("a cover was decoded where none was expected");
 }
 
 // ---- (1) tags only --------------------------------------------------------------------------------------
@@ -211,24 +222,29 @@ double PrintPanel(const std::vector<TBenchFile>& files, const TPanel& p, int rou
                 "    ms per file (per file the best of %d rounds, CPU time)\n",
                 kArtBoxWidth, kArtBoxHeight, rounds);
     std::printf("    %-14s %8s %8s %8s\n", "files", "median", "p90", "max");
-    std::vector<double> all, allWall;
+    auto row = [](const char* label, const std::vector<double>& v) {
+        std::printf("    %-14s %8.2f %8.2f %8.2f\n", label, Median(v), Percentile(v, 0.9),
+                    *std::max_element(v.begin(), v.end()));
+    };
     for (const char* kind : kKinds) {
         std::vector<double> v;
         for (size_t i = 0; i < files.size(); ++i)
             if (files[i].Kind == kind)
                 v.push_back(p.PerFile[i].Cpu * 1000);
-        std::printf("    %-14s %8.2f %8.2f %8.2f\n", kind, Median(v), Percentile(v, 0.9),
-                    *std::max_element(v.begin(), v.end()));
+        row(kind, v);
     }
-    for (const TSample& s : p.PerFile) {
-        all.push_back(s.Cpu * 1000);
-        allWall.push_back(s.Wall * 1000);
+    std::vector<double> withCover, withCoverWall, all;
+    for (size_t i = 0; i < files.size(); ++i) {
+        all.push_back(p.PerFile[i].Cpu * 1000);
+        if (CoverExpected(files[i])) {
+            withCover.push_back(p.PerFile[i].Cpu * 1000);
+            withCoverWall.push_back(p.PerFile[i].Wall * 1000);
+        }
     }
-    const double median = Median(all);
-    std::printf("    %-14s %8.2f %8.2f %8.2f\n", "all", median, Percentile(all, 0.9),
-                *std::max_element(all.begin(), all.end()));
-    std::printf("    wall clock, all files: median %.2f ms\n", Median(allWall));
-    return median;
+    row("with a cover", withCover);
+    row("all", all);
+    std::printf("    the figure is the median of the files with a cover (wall clock %.2f ms)\n", Median(withCoverWall));
+    return Median(withCover);
 }
 
 // ---- (3) the frame walk --------------------------------------------------------------------------------------
