@@ -1,9 +1,12 @@
 #include "media/core/MediaManager.h"
+#include "media/flac/FlacMediaFormat.h"
+#include "media/ogg/OggMediaFormat.h"
 
 namespace mellodeck {
 
 void RegisterBuiltInFormats(TMediaManager& manager) {
-    (void)manager;
+    manager.RegisterFormat(".ogg", [] { return std::make_unique<TOggMediaFormat>(); }, L"Ogg Vorbis Audio File", L"Marquill.Ogg.audio.file");
+    manager.RegisterFormat(".flac", [] { return std::make_unique<TFlacMediaFormat>(); }, L"Flac Audio File", L"Marquill.Flac.audio.file");
 }
 
 } // namespace mellodeck
