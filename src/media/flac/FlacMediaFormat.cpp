@@ -116,7 +116,7 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
     TStream& s = *Stream;
     const int64_t fileSize = s.Size();
     std::vector<uint8_t> block;
-    for (;;) {
+    for (bool last = false; !last;) {
         const int64_t offset = s.Position();
         uint8_t header[4];
         if (s.Read(header, 4) != 4) {
@@ -134,6 +134,11 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
         const int64_t bodyEnd = offset + 4 + length;
         if (bodyEnd > fileSize)
             return false; // the block passes the end of the file
+        // The audio also begins after the block flagged as the last one, whatever its first byte: a save
+        // writes the audio back behind a padding block that carries the flag, and must read back alike.
+        last = (header[0] & kLastBlockFlag) != 0;
+        if (last)
+            AudioStart = bodyEnd;
         if (type == kTypePadding) {
             s.SetPosition(bodyEnd);
             continue;
@@ -166,6 +171,9 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
         // SEEKTABLE, CUESHEET, standard PICTURE, APPLICATION blocks of others, unknown types.
         KeepBlock(offset, block.data(), block.size());
     }
+    s.SetPosition(AudioStart);
+    endPosition = AudioStart + 4; // where a reader stands after looking at the first frame header
+    return true;
 }
 
 std::vector<uint8_t> TFlacMediaFormat::BuildHead() {

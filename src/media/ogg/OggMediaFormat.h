@@ -71,7 +71,6 @@ private:
     std::vector<TOggPage> FCommentPages;
     size_t FCommentFirstSegment = 0; // on the first comment page
     size_t FCommentLastSegment = 0;  // on the last comment page
-    bool FForeignPages = false;
 };
 
 } // namespace mellodeck
