@@ -5,8 +5,11 @@
 namespace mellodeck {
 
 void RegisterBuiltInFormats(TMediaManager& manager) {
-    manager.RegisterFormat(".ogg", [] { return std::make_unique<TOggMediaFormat>(); }, L"Ogg Vorbis Audio File", L"Marquill.Ogg.audio.file");
-    manager.RegisterFormat(".flac", [] { return std::make_unique<TFlacMediaFormat>(); }, L"Flac Audio File", L"Marquill.Flac.audio.file");
+    manager.RegisterFormat(
+        ".ogg", [] { return std::make_unique<TOggMediaFormat>(); }, L"Ogg Vorbis Audio File",
+        L"Marquill.Ogg.audio.file");
+    manager.RegisterFormat(
+        ".flac", [] { return std::make_unique<TFlacMediaFormat>(); }, L"Flac Audio File", L"Marquill.Flac.audio.file");
 }
 
 } // namespace mellodeck

@@ -19,7 +19,9 @@ constexpr uint8_t kTypeApplication = 2;
 constexpr uint8_t kTypeVorbisComment = 4;
 constexpr uint32_t kMaxBlockLength = 0xFFFFFF;
 
-uint32_t GetBE24(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2]; }
+uint32_t GetBE24(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+}
 
 void AppendBlockHeader(std::vector<uint8_t>& out, uint8_t type, uint32_t length) {
     out.push_back(type);
@@ -36,7 +38,9 @@ TFlacMediaFormat::TFlacMediaFormat() {
     IsVBR = true;
 }
 
-TFlacMediaFormat::~TFlacMediaFormat() { Close(0); }
+TFlacMediaFormat::~TFlacMediaFormat() {
+    Close(0);
+}
 
 void TFlacMediaFormat::Reset() {
     TBaseMediaFormat::Reset();
@@ -49,7 +53,9 @@ void TFlacMediaFormat::Reset() {
     ExtraTags->ClearAll();
 }
 
-bool TFlacMediaFormat::GetModified() const { return Tags->GetModified() || ExtraTags->GetModified(); }
+bool TFlacMediaFormat::GetModified() const {
+    return Tags->GetModified() || ExtraTags->GetModified();
+}
 
 void TFlacMediaFormat::SetModified(bool value) {
     TBaseMediaFormat::SetModified(value);
@@ -81,8 +87,8 @@ bool TFlacMediaFormat::ReadInfo() {
     BitsPerSample = ((h[20] & 1) << 4 | h[21] >> 4) + 1;
     // All 36 bits of the sample count: files of more than 2^31 samples (13.5 hours at 44.1 kHz) are
     // ordinary files too.
-    TotalSamples = static_cast<int64_t>(h[21] & 0x0F) << 32 | static_cast<int64_t>(h[22]) << 24 | h[23] << 16 |
-                   h[24] << 8 | h[25];
+    TotalSamples =
+        static_cast<int64_t>(h[21] & 0x0F) << 32 | static_cast<int64_t>(h[22]) << 24 | h[23] << 16 | h[24] << 8 | h[25];
     if (std::memcmp(h, "fLaC", 4) != 0 || (h[4] & 0x7F) != 0 || GetBE24(h + 5) != 34 || SampleRate <= 0 ||
         TotalSamples <= 0)
         return false;
@@ -281,8 +287,7 @@ void TFlacMediaFormat::RestoreRegion(const std::vector<uint8_t>& original) {
     Stream.reset();
     TBufferedFileWriteStream out(FileName, WriteBufferSize, false);
     if (out.ErrorCode == 0 && out.SetPosition(0) &&
-        out.Write(original.data(), static_cast<int64_t>(original.size())) ==
-            static_cast<int64_t>(original.size()) &&
+        out.Write(original.data(), static_cast<int64_t>(original.size())) == static_cast<int64_t>(original.size()) &&
         out.Flush())
         return;
     LogError(FormatText(L"Could not restore the metadata after a failed save, File: %s", FileName));

@@ -49,7 +49,7 @@ private:
     // full) read again from the file at save time.
     struct TKeptBlock {
         int64_t Offset;
-        uint32_t Size; // header included
+        uint32_t Size;  // header included
         int StoreIndex; // -1: not in the store
     };
     bool ReadBlocks(int64_t& endPosition);

@@ -107,7 +107,14 @@ void TFlacPictureTag::SaveToStream(TStream& stream) {
                           static_cast<uint8_t>(blockLength >> 16),
                           static_cast<uint8_t>(blockLength >> 8),
                           static_cast<uint8_t>(blockLength),
-                          'm', 'r', 'q', 'l', 'A', 'R', 'T', 'W'};
+                          'm',
+                          'r',
+                          'q',
+                          'l',
+                          'A',
+                          'R',
+                          'T',
+                          'W'};
     PutLE32(header + 12, static_cast<uint32_t>(recordsSize + 2));
     header[16] = static_cast<uint8_t>(Items.size());
     header[17] = static_cast<uint8_t>(Items.size() >> 8);

@@ -22,7 +22,9 @@ TOggMediaFormat::TOggMediaFormat() {
     IsVBR = true;
 }
 
-TOggMediaFormat::~TOggMediaFormat() { Close(0); }
+TOggMediaFormat::~TOggMediaFormat() {
+    Close(0);
+}
 
 void TOggMediaFormat::Reset() {
     TBaseMediaFormat::Reset();
@@ -35,7 +37,9 @@ void TOggMediaFormat::Reset() {
     IdentHeader.fill(0);
 }
 
-bool TOggMediaFormat::GetModified() const { return Tags->GetModified() || ExtraTags->GetModified(); }
+bool TOggMediaFormat::GetModified() const {
+    return Tags->GetModified() || ExtraTags->GetModified();
+}
 
 void TOggMediaFormat::SetModified(bool value) {
     TBaseMediaFormat::SetModified(value);
@@ -51,7 +55,9 @@ bool TOggMediaFormat::IsTagEmpty() const {
     return true;
 }
 
-uint32_t TOggMediaFormat::IdentSampleRate() const { return GetLE32(IdentHeader.data() + 5); }
+uint32_t TOggMediaFormat::IdentSampleRate() const {
+    return GetLE32(IdentHeader.data() + 5);
+}
 
 int32_t TOggMediaFormat::IdentNominalBitrate() const {
     return static_cast<int32_t>(GetLE32(IdentHeader.data() + 13));

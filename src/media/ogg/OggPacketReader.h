@@ -38,7 +38,7 @@ private:
     TStream& FStream;
     size_t FMaxPacket;
     std::vector<TOggPage> FPages;
-    size_t FSegment = 0; // next lacing value on the last page
+    size_t FSegment = 0;       // next lacing value on the last page
     int64_t FBodyPosition = 0; // file offset of the byte that lacing value starts at
     uint32_t FSerial = 0;
 };

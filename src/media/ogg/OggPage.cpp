@@ -121,7 +121,8 @@ std::vector<std::vector<uint8_t>> PaginateSegments(const TOggPagination& layout,
         const bool last = segment + count == lacing.size();
         page.Flags = static_cast<uint8_t>((continued ? kOggContinued : 0) | (first ? layout.FirstFlags : 0) |
                                           (last ? layout.LastFlags : 0));
-        const bool packetEnds = std::any_of(page.Segments.begin(), page.Segments.end(), [](uint8_t v) { return v < 255; });
+        const bool packetEnds =
+            std::any_of(page.Segments.begin(), page.Segments.end(), [](uint8_t v) { return v < 255; });
         page.Granule = last ? layout.LastGranule : (packetEnds ? layout.InnerGranule : kOggNoGranule);
         const size_t bodySize = page.BodySize();
         pages.push_back(BuildOggPage(page, data.data() + offset, bodySize));

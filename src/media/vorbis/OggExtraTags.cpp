@@ -30,7 +30,9 @@ void TOggExtraTags::ClearAll() {
     SetModified(true);
 }
 
-bool TOggExtraTags::GetModified() const { return ExtraModified || TCommonMediaTags::GetModified(); }
+bool TOggExtraTags::GetModified() const {
+    return ExtraModified || TCommonMediaTags::GetModified();
+}
 
 void TOggExtraTags::SetModified(bool value) {
     TCommonMediaTags::SetModified(value);

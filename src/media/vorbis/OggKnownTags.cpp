@@ -4,7 +4,7 @@
 
 namespace mellodeck {
 
-const std::vector<std::pair<const char*, TBaseStringTag* TCommonMediaTags::*>>& TOggKnownTags::CommonRows() {
+const std::vector<std::pair<const char*, TBaseStringTag * TCommonMediaTags::*>>& TOggKnownTags::CommonRows() {
     using T = TCommonMediaTags;
     // "PERFORMER" also stands among the Vorbis-only fields, which come first, so a PERFORMER entry read
     // from a file always lands there; the Conductor row is written only when a value was set through the
@@ -48,8 +48,7 @@ TOggKnownTags::TOggKnownTags(TBaseMediaFormat* format) : TCommonMediaTags(format
     });
 }
 
-TOggKnownTags::TOggKnownTags(TBaseMediaFormat* format, const PictureFactory& makePictures)
-    : TCommonMediaTags(format) {
+TOggKnownTags::TOggKnownTags(TBaseMediaFormat* format, const PictureFactory& makePictures) : TCommonMediaTags(format) {
     Build(makePictures);
 }
 

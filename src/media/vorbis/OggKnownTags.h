@@ -21,7 +21,7 @@ public:
     TOggCommentTag* Description = nullptr;
 
     // Field name of every row, in table order; the picture slot is not a row.
-    static const std::vector<std::pair<const char*, TBaseStringTag* TCommonMediaTags::*>>& CommonRows();
+    static const std::vector<std::pair<const char*, TBaseStringTag * TCommonMediaTags::*>>& CommonRows();
 
 protected:
     using PictureFactory = std::function<TBasePictureTag*(TCommonMediaTags*)>;

@@ -13,9 +13,13 @@ TSaveFaultHook& Hook() {
 }
 } // namespace
 
-void SetSaveFaultHook(TSaveFaultHook hook) { Hook() = std::move(hook); }
+void SetSaveFaultHook(TSaveFaultHook hook) {
+    Hook() = std::move(hook);
+}
 
-bool SaveStepFails(const char* step) { return Hook() && Hook()(step); }
+bool SaveStepFails(const char* step) {
+    return Hook() && Hook()(step);
+}
 
 void TSaveWriter::Write(const void* data, size_t size) {
     if (size == 0)

@@ -34,8 +34,7 @@ private:
 };
 
 // Creates (or empties) a file for writing; nullptr with `error` set when that fails.
-std::unique_ptr<TBufferedFileWriteStream> CreateSaveFile(const std::wstring& name, int32_t bufferSize,
-                                                         uint32_t& error);
+std::unique_ptr<TBufferedFileWriteStream> CreateSaveFile(const std::wstring& name, int32_t bufferSize, uint32_t& error);
 
 // Puts the completely written `temporary` in the place of `fileName`: the original is first renamed to a
 // backup, then the temporary takes its name, then the backup is removed. When the second rename fails the

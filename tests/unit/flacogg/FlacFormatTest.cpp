@@ -197,8 +197,8 @@ TEST_F(FlacTest, SaveInPlaceMergesPaddingIntoOneBlockBeforeTheAudio) {
     EXPECT_EQ(blocks[3].Type, 1);
     EXPECT_TRUE(blocks[3].Last);
     EXPECT_EQ(blocks[3].Offset + 4 + blocks[3].Length, audioStart); // the padding fills the gap
-    CheckSaved(path, {"PERFORMER=Solo Voice", "ARTIST=New Artist", "TITLE=a=b", "ALBUM=Flac Album", "TRACKNUMBER=3/12", "COMPOSER=Mixed Case",
-                      "GENRE=Ambient", "DATE=2007", "Foo=bar", "ZETA=last extra"});
+    CheckSaved(path, {"PERFORMER=Solo Voice", "ARTIST=New Artist", "TITLE=a=b", "ALBUM=Flac Album", "TRACKNUMBER=3/12",
+                      "COMPOSER=Mixed Case", "GENRE=Ambient", "DATE=2007", "Foo=bar", "ZETA=last extra"});
     // Post re-read the file.
     EXPECT_EQ(format.Tags->Artist->Value, L"New Artist");
     EXPECT_FALSE(format.Tags->Comment->Exists);
@@ -270,7 +270,8 @@ TEST_F(FlacTest, UnmodifiedSaveWritesNothing) {
 
 TEST_F(FlacTest, PictureBlockLayout) {
     // records size -> block length (records + 10 rounded up to 8, plus 4)
-    for (const auto& [records, length] : std::vector<std::pair<uint64_t, uint32_t>>{{5, 20}, {6, 20}, {7, 28}, {0, 20}, {14, 28}})
+    for (const auto& [records, length] :
+         std::vector<std::pair<uint64_t, uint32_t>>{{5, 20}, {6, 20}, {7, 28}, {0, 20}, {14, 28}})
         EXPECT_EQ(TFlacPictureTag::BlockLength(records), length) << records;
     TFlacMediaFormat format;
     TPictureItem* item = format.Tags->Pictures->Add();
@@ -290,9 +291,9 @@ TEST_F(FlacTest, OwnPictureBlockRoundTripsThroughASave) {
     REQUIRE_FIXTURE("flacogg/cover.jpg");
     const std::string jpeg = ReadAll(FixturePath("flacogg/cover.jpg"));
     const std::string raw = "not a jpeg, kept as bytes";
-    const std::wstring path = WithBlock(Folder, "flacogg/tagged.flac",
-                                        PictureBlock({{0, 3, "Front \xC3\xA9t\xC3\xA9", jpeg}, {1, 7, "raw", raw}}),
-                                        "pictures.flac");
+    const std::wstring path =
+        WithBlock(Folder, "flacogg/tagged.flac",
+                  PictureBlock({{0, 3, "Front \xC3\xA9t\xC3\xA9", jpeg}, {1, 7, "raw", raw}}), "pictures.flac");
     {
         TFlacMediaFormat format;
         ASSERT_TRUE(format.Open(path, true, 0, false));
@@ -357,9 +358,9 @@ TEST_F(FlacTest, ClearingPicturesDropsTheBlock) {
     ASSERT_TRUE(format.Post(0));
     for (const auto& b : Blocks(Bytes(path)))
         EXPECT_NE(b.Type, 2);
-    CheckSaved(path, {"PERFORMER=Solo Voice", "ARTIST=Flac Artist", "TITLE=a=b", "ALBUM=Flac Album", "COMMENT=padded",
-                      "TRACKNUMBER=3/12", "COMPOSER=Mixed Case", "GENRE=Ambient", "DATE=2007", "Foo=bar",
-                      "ZETA=last extra"});
+    CheckSaved(path,
+               {"PERFORMER=Solo Voice", "ARTIST=Flac Artist", "TITLE=a=b", "ALBUM=Flac Album", "COMMENT=padded",
+                "TRACKNUMBER=3/12", "COMPOSER=Mixed Case", "GENRE=Ambient", "DATE=2007", "Foo=bar", "ZETA=last extra"});
 }
 
 TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
@@ -369,7 +370,8 @@ TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
         TempFolder folder;
         const std::wstring path = CopyFixture(folder, fixture);
         const std::string original = Bytes(path);
-        std::vector<std::string> steps = {"create-temporary", "open-for-writing", "rename-original", "rename-temporary"};
+        std::vector<std::string> steps = {"create-temporary", "open-for-writing", "rename-original",
+                                          "rename-temporary"};
         for (int n = 1; n <= 8; ++n)
             steps.push_back("write#" + std::to_string(n));
         int failures = 0;

@@ -83,14 +83,18 @@ std::wstring CopyFixture(const TempFolder& folder, const std::string& fixture, c
     return target;
 }
 
-std::string Bytes(const std::wstring& path) { return ReadAll(NativePath(path)); }
+std::string Bytes(const std::wstring& path) {
+    return ReadAll(NativePath(path));
+}
 
 std::vector<uint8_t> ByteVector(const std::wstring& path) {
     const std::string s = Bytes(path);
     return std::vector<uint8_t>(s.begin(), s.end());
 }
 
-void PutBytes(const std::wstring& path, const std::string& bytes) { WriteAll(NativePath(path), bytes); }
+void PutBytes(const std::wstring& path, const std::string& bytes) {
+    WriteAll(NativePath(path), bytes);
+}
 
 std::vector<std::string> FolderEntries(const TempFolder& folder) {
     std::vector<std::string> names;

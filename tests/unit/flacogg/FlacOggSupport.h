@@ -20,10 +20,10 @@ std::string Fact(const TFacts& facts, const std::string& key);
 std::vector<std::string> Facts(const TFacts& facts, const std::string& key);
 
 // Skips the test when the fixture was not generated.
-#define REQUIRE_FIXTURE(name)                                                                                  \
-    do {                                                                                                       \
-        if (!::mellodeck::test::HaveFixture(name))                                                             \
-            GTEST_SKIP() << "fixture missing: " << (name) << " (run tests/fixtures/make-flacogg.sh)";            \
+#define REQUIRE_FIXTURE(name)                                                                                          \
+    do {                                                                                                               \
+        if (!::mellodeck::test::HaveFixture(name))                                                                     \
+            GTEST_SKIP() << "fixture missing: " << (name) << " (run tests/fixtures/make-flacogg.sh)";                  \
     } while (0)
 
 // Copies a fixture into the folder; returns the copy's wide path.

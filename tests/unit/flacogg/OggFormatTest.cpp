@@ -33,7 +33,9 @@ std::vector<Page> Pages(const std::string& bytes) {
     return pages;
 }
 
-std::string PageBytes(const std::string& file, const Page& p) { return file.substr(p.Offset, p.Size); }
+std::string PageBytes(const std::string& file, const Page& p) {
+    return file.substr(p.Offset, p.Size);
+}
 
 // A page with its sequence number and checksum blanked, for comparing pages that were renumbered.
 std::string WithoutNumbering(std::string page) {
@@ -68,8 +70,9 @@ protected:
         const size_t newRun = oldRun + expectedDelta;
         EXPECT_TRUE(PageBytes(after, newPages[0]) == PageBytes(before, oldPages[0]));
         for (size_t i = 0; i < newPages.size(); ++i) {
-            EXPECT_TRUE(OggChecksumValid(reinterpret_cast<const uint8_t*>(after.data()) + newPages[i].Offset,
-                                         newPages[i].Size)) << i;
+            EXPECT_TRUE(
+                OggChecksumValid(reinterpret_cast<const uint8_t*>(after.data()) + newPages[i].Offset, newPages[i].Size))
+                << i;
             EXPECT_EQ(newPages[i].Header.Sequence, i) << i;
         }
         size_t covered = newPages.back().Offset + newPages.back().Size;
@@ -140,20 +143,23 @@ TEST_F(OggTest, ReadsWhatTheToolsRead) {
 
 TEST_F(OggTest, SmallChangeRewritesOnlyTheCommentPage) {
     std::wstring path;
-    SaveAndCompare("flacogg/tagged.ogg", [](TOggMediaFormat& f) {
-        f.Tags->Artist->SetValue(L"Another Artist");
-        f.Tags->Comment->SetValue(L" ");
-    }, 0, &path);
-    CheckMutagen(path, {"PERFORMER=Solo Voice", "ARTIST=Another Artist", "TITLE=a=b", "ALBUM=Ogg Album", "TRACKNUMBER=7",
-                        "COMPOSER=Mixed Case", "GENRE=Jazz", "DATE=2008", "Foo=bar", "ZETA=last extra"});
+    SaveAndCompare(
+        "flacogg/tagged.ogg",
+        [](TOggMediaFormat& f) {
+            f.Tags->Artist->SetValue(L"Another Artist");
+            f.Tags->Comment->SetValue(L" ");
+        },
+        0, &path);
+    CheckMutagen(path,
+                 {"PERFORMER=Solo Voice", "ARTIST=Another Artist", "TITLE=a=b", "ALBUM=Ogg Album", "TRACKNUMBER=7",
+                  "COMPOSER=Mixed Case", "GENRE=Jazz", "DATE=2008", "Foo=bar", "ZETA=last extra"});
 }
 
 TEST_F(OggTest, LargeCommentIsSpreadOverNewPagesAndTheRestRenumbered) {
     std::wstring path;
     const std::string big(150000, 'q');
-    SaveAndCompare("flacogg/tagged.ogg", [&](TOggMediaFormat& f) {
-        f.ExtraTags->AddComment("BIG", Utf8ToWide(big));
-    }, 2, &path);
+    SaveAndCompare(
+        "flacogg/tagged.ogg", [&](TOggMediaFormat& f) { f.ExtraTags->AddComment("BIG", Utf8ToWide(big)); }, 2, &path);
     TOggMediaFormat format;
     ASSERT_TRUE(format.Open(path, false, 0, false));
     EXPECT_EQ(format.CommentPages().size(), 3u);
@@ -161,28 +167,31 @@ TEST_F(OggTest, LargeCommentIsSpreadOverNewPagesAndTheRestRenumbered) {
     EXPECT_TRUE(WideToUtf8(format.ExtraTags->Comment(2)->Value) == big);
     EXPECT_EQ(format.LastGranule, 441000u);
     CheckMutagen(path, {"PERFORMER=Solo Voice", "ARTIST=Ogg Artist", "TITLE=a=b", "ALBUM=Ogg Album", "COMMENT=padded",
-                        "TRACKNUMBER=7", "COMPOSER=Mixed Case", "GENRE=Jazz", "DATE=2008", "Foo=bar",
-                        "ZETA=last extra", "BIG=" + big});
+                        "TRACKNUMBER=7", "COMPOSER=Mixed Case", "GENRE=Jazz", "DATE=2008", "Foo=bar", "ZETA=last extra",
+                        "BIG=" + big});
 }
 
 TEST_F(OggTest, ShrinkingAMultiPageCommentRemovesPages) {
     std::wstring path;
-    SaveAndCompare("flacogg/bigcomment.ogg", [](TOggMediaFormat& f) {
-        for (int i = 0; i < f.ExtraTags->CommentCount(); ++i)
-            if (f.ExtraTags->Comment(i)->FieldName == "BIGFIELD")
-                f.ExtraTags->Comment(i)->SetValue(L"");
-    }, -2, &path);
-    CheckMutagen(path, {"PERFORMER=Solo Voice", "ARTIST=Ogg Artist", "TITLE=a=b", "ALBUM=Ogg Album", "COMMENT=padded",
-                        "TRACKNUMBER=7", "COMPOSER=Mixed Case", "GENRE=Jazz", "DATE=2008", "Foo=bar",
-                        "ZETA=last extra"});
+    SaveAndCompare(
+        "flacogg/bigcomment.ogg",
+        [](TOggMediaFormat& f) {
+            for (int i = 0; i < f.ExtraTags->CommentCount(); ++i)
+                if (f.ExtraTags->Comment(i)->FieldName == "BIGFIELD")
+                    f.ExtraTags->Comment(i)->SetValue(L"");
+        },
+        -2, &path);
+    CheckMutagen(path,
+                 {"PERFORMER=Solo Voice", "ARTIST=Ogg Artist", "TITLE=a=b", "ALBUM=Ogg Album", "COMMENT=padded",
+                  "TRACKNUMBER=7", "COMPOSER=Mixed Case", "GENRE=Jazz", "DATE=2008", "Foo=bar", "ZETA=last extra"});
 }
 
 TEST_F(OggTest, HeadersSpreadByAnotherWriterAreRewritten) {
     // mutagen put the comment header and the setup header on many small pages.
     std::wstring path;
-    const std::string after = SaveAndCompare("flacogg/mutagenbig.ogg", [](TOggMediaFormat& f) {
-        f.Tags->Genre->SetValue(L"Blues");
-    }, -15, &path); // 17 pages of 16 segments become 2 full ones
+    const std::string after = SaveAndCompare(
+        "flacogg/mutagenbig.ogg", [](TOggMediaFormat& f) { f.Tags->Genre->SetValue(L"Blues"); }, -15,
+        &path); // 17 pages of 16 segments become 2 full ones
     TOggMediaFormat format;
     ASSERT_TRUE(format.Open(path, false, 0, false));
     EXPECT_EQ(format.Tags->Genre->Value, L"Blues");
@@ -318,6 +327,29 @@ TEST_F(OggTest, DamagedFilesFailQuickly) {
         EXPECT_FALSE(format.Open(path, false, 0, false));
         format.Close(0);
     }
+}
+
+TEST_F(OggTest, HeaderPagesInterleavedWithAnotherStreamAreReadButNotRewritten) {
+    // A page of another logical stream between the pages of a comment header: the header reads, but the
+    // pages cannot be rebuilt in place without moving the other stream's page, so the save refuses.
+    const std::string good = ReadAll(FixturePath("flacogg/bigcomment.ogg"));
+    const auto pages = Pages(good);
+    TOggPagination layout;
+    layout.Serial = 999;
+    const std::vector<uint8_t> lacing{5}, data(5, 0x11);
+    const auto foreign = PaginateSegments(layout, lacing, data).front();
+    std::string bytes = good;
+    bytes.insert(pages[2].Offset, std::string(foreign.begin(), foreign.end()));
+    const std::wstring path = Folder.Text("interleaved.ogg");
+    PutBytes(path, bytes);
+    TOggMediaFormat format;
+    ASSERT_TRUE(format.Open(path, true, 0, false));
+    EXPECT_EQ(format.ExtraTags->CommentCount(), 3);
+    EXPECT_EQ(format.ExtraTags->Comment(2)->Value.size(), 150000u);
+    format.Tags->Artist->SetValue(L"x");
+    EXPECT_FALSE(format.Post(0));
+    EXPECT_EQ(format.LastError, TOggMediaFormat::kErrorUnsupportedLayout);
+    EXPECT_TRUE(Bytes(path) == bytes);
 }
 
 TEST_F(OggTest, InjectedFailuresLeaveTheFileAsItWas) {

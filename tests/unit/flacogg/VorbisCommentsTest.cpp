@@ -67,15 +67,15 @@ TEST(VorbisComments, EntriesFillSlotsAndWriteBack) {
         {{"Artist=Foo"}, L"Foo", L"", L"", {"ARTIST=Foo"}},
         {{"artist=Foo"}, L"Foo", L"", L"", {"ARTIST=Foo"}},
         {{"ARTIST=Foo"}, L"Foo", L"", L"", {"ARTIST=Foo"}},
-        {{"ARTIST=A", "artist=B"}, L"B", L"", L"", {"ARTIST=B"}},                   // last one wins
-        {{"PERFORMER=X"}, L"", L"", L"X", {"PERFORMER=X"}},                         // Vorbis-only row
-        {{"TITLE=a=b"}, L"", L"a=b", L"", {"TITLE=a=b"}},                           // first "=" splits
-        {{"=nameless", "", "TITLE=t"}, L"", L"t", L"", {"TITLE=t"}},                // dropped
-        {{"TITLE=   "}, L"", L"   ", L"", {}},                                      // blank: not written
-        {{"TITLE=  v  "}, L"", L"  v  ", L"", {"TITLE=v"}},                         // trimmed on writing
+        {{"ARTIST=A", "artist=B"}, L"B", L"", L"", {"ARTIST=B"}},    // last one wins
+        {{"PERFORMER=X"}, L"", L"", L"X", {"PERFORMER=X"}},          // Vorbis-only row
+        {{"TITLE=a=b"}, L"", L"a=b", L"", {"TITLE=a=b"}},            // first "=" splits
+        {{"=nameless", "", "TITLE=t"}, L"", L"t", L"", {"TITLE=t"}}, // dropped
+        {{"TITLE=   "}, L"", L"   ", L"", {}},                       // blank: not written
+        {{"TITLE=  v  "}, L"", L"  v  ", L"", {"TITLE=v"}},          // trimmed on writing
         {{"Foo=bar", "ARTIST=a", "Zed=1", "foo=2"}, L"a", L"", L"", {"ARTIST=a", "Foo=bar", "Zed=1", "foo=2"}},
-        {{"NOEQUALSIGN", "TITLE=t"}, L"", L"t", L"", {"TITLE=t", "NOEQUALSIGN"}},  // kept whole
-        {{"TITLE=t\xC3\xA9"}, L"", L"t\u00E9", L"", {"TITLE=t\xC3\xA9"}},          // UTF-8
+        {{"NOEQUALSIGN", "TITLE=t"}, L"", L"t", L"", {"TITLE=t", "NOEQUALSIGN"}}, // kept whole
+        {{"TITLE=t\xC3\xA9"}, L"", L"t\u00E9", L"", {"TITLE=t\xC3\xA9"}},         // UTF-8
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entries.empty() ? std::string() : c.entries.front());
@@ -96,9 +96,8 @@ TEST(VorbisComments, KnownEntriesAreWrittenInTableOrderBeforeExtras) {
     // Set through the common slots, as when tags are copied from another file.
     format.Tags->Conductor->SetValue(L"Maestro");
     format.Tags->Album->SetValue(L"Al");
-    EXPECT_EQ(WriteBack(format),
-              (std::vector<std::string>{"VERSION=9", "ARTIST=a", "ALBUM=Al", "DATE=d", "PERFORMER=Maestro", "URL=u",
-                                        "x-extra=1"}));
+    EXPECT_EQ(WriteBack(format), (std::vector<std::string>{"VERSION=9", "ARTIST=a", "ALBUM=Al", "DATE=d",
+                                                           "PERFORMER=Maestro", "URL=u", "x-extra=1"}));
 }
 
 TEST(VorbisComments, VendorIsKeptAndWrittenBack) {
