@@ -22,6 +22,7 @@ cmake --build --preset fuzz -j2
 seed_folder() {
     case "$1" in
     fuzz_picture) echo build/fixtures/images ;;
+    fuzz_flac | fuzz_ogg) echo build/fixtures/flacogg ;;
     *) echo "build/fixtures/${1#fuzz_}" ;;
     esac
 }

@@ -1,11 +1,17 @@
 #include "media/core/MediaManager.h"
+#include "media/flac/FlacMediaFormat.h"
 #include "media/mp3/MP3MediaFormat.h"
+#include "media/ogg/OggMediaFormat.h"
 
 namespace mellodeck {
 
 void RegisterBuiltInFormats(TMediaManager& manager) {
     manager.RegisterFormat(".mp3", [] { return std::make_unique<TMP3MediaFormat>(); }, L"MPEG Audio File",
                            L"Marquill.MPEG.audio.file");
+    manager.RegisterFormat(".ogg", [] { return std::make_unique<TOggMediaFormat>(); }, L"Ogg Vorbis Audio File",
+                           L"Marquill.Ogg.audio.file");
+    manager.RegisterFormat(".flac", [] { return std::make_unique<TFlacMediaFormat>(); }, L"Flac Audio File",
+                           L"Marquill.Flac.audio.file");
 }
 
 } // namespace mellodeck

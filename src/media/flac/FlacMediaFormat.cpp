@@ -1,0 +1,333 @@
+#include "media/flac/FlacMediaFormat.h"
+
+#include <cfenv>
+#include <cmath>
+#include <cstring>
+
+#include "media/flac/FlacPictureTag.h"
+#include "media/vorbis/OggKnownTags.h"
+#include "media/vorbis/SafeSave.h"
+#include "media/vorbis/VorbisComments.h"
+#include "report/ErrorHandler.h"
+
+namespace mellodeck {
+namespace {
+
+constexpr uint8_t kLastBlockFlag = 0x80;
+constexpr uint8_t kTypePadding = 1;
+constexpr uint8_t kTypeApplication = 2;
+constexpr uint8_t kTypeVorbisComment = 4;
+constexpr uint32_t kMaxBlockLength = 0xFFFFFF;
+
+uint32_t GetBE24(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+}
+
+void AppendBlockHeader(std::vector<uint8_t>& out, uint8_t type, uint32_t length) {
+    out.push_back(type);
+    out.push_back(static_cast<uint8_t>(length >> 16));
+    out.push_back(static_cast<uint8_t>(length >> 8));
+    out.push_back(static_cast<uint8_t>(length));
+}
+
+} // namespace
+
+TFlacMediaFormat::TFlacMediaFormat() {
+    SetTags(std::make_unique<TFlacKnownTags>(this));
+    ExtraTags = std::make_unique<TOggExtraTags>(this);
+    IsVBR = true;
+}
+
+TFlacMediaFormat::~TFlacMediaFormat() {
+    Close(0);
+}
+
+void TFlacMediaFormat::Reset() {
+    TBaseMediaFormat::Reset();
+    BitsPerSample = 0;
+    TotalSamples = 0;
+    AudioStart = 0;
+    SampleRate = 0;
+    Bitrate = 0;
+    FKept.clear();
+    ExtraTags->ClearAll();
+}
+
+bool TFlacMediaFormat::GetModified() const {
+    return Tags->GetModified() || ExtraTags->GetModified();
+}
+
+void TFlacMediaFormat::SetModified(bool value) {
+    TBaseMediaFormat::SetModified(value);
+    ExtraTags->SetModified(value);
+}
+
+bool TFlacMediaFormat::IsTagEmpty() const {
+    if (ExtraTags->CommentCount() > 0)
+        return false;
+    for (const TBaseTag* tag : Tags->TagList)
+        if (tag->Exists)
+            return false;
+    return true;
+}
+
+double TFlacMediaFormat::GetDuration() const {
+    if (SampleRate <= 0)
+        return 0;
+    return static_cast<double>(TotalSamples) / SampleRate;
+}
+
+bool TFlacMediaFormat::ReadInfo() {
+    TStream& s = *Stream;
+    if (s.Read(StreamHeader.data(), 42) != 42)
+        return false;
+    const uint8_t* h = StreamHeader.data();
+    SampleRate = static_cast<int32_t>(h[18] << 12 | h[19] << 4 | h[20] >> 4);
+    Channels = ((h[20] >> 1) & 7) + 1;
+    BitsPerSample = ((h[20] & 1) << 4 | h[21] >> 4) + 1;
+    // All 36 bits of the sample count: files of more than 2^31 samples (13.5 hours at 44.1 kHz) are
+    // ordinary files too.
+    TotalSamples =
+        static_cast<int64_t>(h[21] & 0x0F) << 32 | static_cast<int64_t>(h[22]) << 24 | h[23] << 16 | h[24] << 8 | h[25];
+    if (std::memcmp(h, "fLaC", 4) != 0 || (h[4] & 0x7F) != 0 || GetBE24(h + 5) != 34 || SampleRate <= 0 ||
+        TotalSamples <= 0)
+        return false;
+    if (h[4] & kLastBlockFlag) {
+        AudioStart = 42;
+        Bitrate = 0;
+        return true;
+    }
+    int64_t endPosition = 42;
+    const bool ok = ReadBlocks(endPosition);
+    // The average over the audio bytes (the 4 bytes of the first frame header already read are left
+    // out, as the loop stands after them), in kbit/s, halves rounded to even.
+    const double duration = GetDuration();
+    if (duration > 0) {
+        const double kbits = (static_cast<double>(FileSize - endPosition) / 1000.0 * 8.0) / duration;
+        const double rounded = std::nearbyint(kbits);
+        Bitrate = (rounded > 0 && rounded < 2147483647.0) ? static_cast<int32_t>(rounded) : 0;
+    }
+    return ok;
+}
+
+bool TFlacMediaFormat::KeepBlock(int64_t offset, const uint8_t* bytes, size_t size) {
+    TKeptBlock kept{offset, static_cast<uint32_t>(size), -1};
+    if (PushBlock(bytes, size))
+        kept.StoreIndex = static_cast<int>(BlockCount() - 1);
+    FKept.push_back(kept);
+    return true;
+}
+
+bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
+    TStream& s = *Stream;
+    const int64_t fileSize = s.Size();
+    std::vector<uint8_t> block;
+    for (bool last = false; !last;) {
+        const int64_t offset = s.Position();
+        uint8_t header[4];
+        if (s.Read(header, 4) != 4) {
+            endPosition = s.Position();
+            return false;
+        }
+        endPosition = s.Position();
+        if (header[0] & 0x40) {
+            // An audio frame (its sync byte 0xFF) and not a metadata block header.
+            AudioStart = offset;
+            return true;
+        }
+        const uint8_t type = header[0] & 0x7F;
+        const uint32_t length = GetBE24(header + 1);
+        const int64_t bodyEnd = offset + 4 + length;
+        if (bodyEnd > fileSize)
+            return false; // the block passes the end of the file
+        // The audio also begins after the block flagged as the last one, whatever its first byte: a save
+        // writes the audio back behind a padding block that carries the flag, and must read back alike.
+        last = (header[0] & kLastBlockFlag) != 0;
+        if (last)
+            AudioStart = bodyEnd;
+        if (type == kTypePadding) {
+            s.SetPosition(bodyEnd);
+            continue;
+        }
+        block.resize(4 + static_cast<size_t>(length));
+        std::memcpy(block.data(), header, 4);
+        if (length && s.Read(block.data() + 4, length) != static_cast<int64_t>(length))
+            return false;
+        endPosition = s.Position();
+        const uint8_t* body = block.data() + 4;
+        if (type == kTypeApplication && length >= 12 && std::memcmp(body, "mrql", 4) == 0) {
+            if (std::memcmp(body + 4, "ARTW", 4) != 0)
+                continue; // another sub-chunk of ours: not used, dropped on save
+            if (Tags->Pictures->Ignore()) {
+                // Not decoded, but carried through unchanged.
+                KeepBlock(offset, block.data(), block.size());
+                continue;
+            }
+            TSpanStream records(body + 12, length - 12);
+            if (!static_cast<TFlacPictureTag*>(Tags->Pictures)->LoadPictures(records))
+                return false;
+            continue;
+        }
+        if (type == kTypeVorbisComment) {
+            TSpanStream list(body, length);
+            if (!ReadComments(list, *this, *Tags, *ExtraTags))
+                return false;
+            continue;
+        }
+        // SEEKTABLE, CUESHEET, standard PICTURE, APPLICATION blocks of others, unknown types.
+        KeepBlock(offset, block.data(), block.size());
+    }
+    s.SetPosition(AudioStart);
+    endPosition = AudioStart + 4; // where a reader stands after looking at the first frame header
+    return true;
+}
+
+std::vector<uint8_t> TFlacMediaFormat::BuildHead() {
+    std::vector<uint8_t> head(StreamHeader.begin(), StreamHeader.end());
+    head[4] &= static_cast<uint8_t>(~kLastBlockFlag);
+    for (const TKeptBlock& kept : FKept) {
+        const size_t start = head.size();
+        head.resize(start + kept.Size);
+        if (kept.StoreIndex >= 0) {
+            size_t size;
+            const uint8_t* bytes = Block(static_cast<size_t>(kept.StoreIndex), size);
+            std::memcpy(head.data() + start, bytes, kept.Size);
+        } else {
+            Stream->SetPosition(kept.Offset);
+            Stream->ReadBuffer(head.data() + start, kept.Size);
+        }
+        head[start] &= static_cast<uint8_t>(~kLastBlockFlag);
+    }
+    return head;
+}
+
+bool TFlacMediaFormat::SaveTags(uint32_t context) {
+    LastError = 0;
+    PostResult = 0;
+    if (!GetModified())
+        return true;
+    std::vector<uint8_t> head, comment, picture;
+    try {
+        head = BuildHead();
+        TMemoryStream list;
+        WriteComments(list, *this, *Tags, *ExtraTags);
+        if (list.Size() > kMaxBlockLength)
+            throw EStreamError(L"Comments too large for a FLAC metadata block");
+        AppendBlockHeader(comment, kTypeVorbisComment, static_cast<uint32_t>(list.Size()));
+        comment.insert(comment.end(), list.Data().begin(), list.Data().end());
+        if (Tags->Pictures->Count() > 0 && !Tags->Pictures->Ignore()) {
+            TMemoryStream block;
+            Tags->Pictures->SaveToStream(block);
+            picture = std::move(block.Data());
+        }
+    } catch (const std::exception&) {
+        LastError = kErrorBlockTooLarge;
+        PostResult = static_cast<int32_t>(LastError);
+        return false;
+    }
+    const int64_t needed = static_cast<int64_t>(head.size() + comment.size() + picture.size()) + 4;
+    bool saved;
+    // One padding block closes the metadata; its 24-bit length bounds the gap an in-place save can fill.
+    if (AudioStart >= needed && AudioStart - needed <= kMaxBlockLength)
+        saved = SaveInPlace(head, comment, picture, AudioStart - needed);
+    else
+        saved = SaveRebuild(context, head, comment, picture);
+    PostResult = static_cast<int32_t>(LastError);
+    return saved && LastError == 0;
+}
+
+bool TFlacMediaFormat::SaveInPlace(const std::vector<uint8_t>& head, const std::vector<uint8_t>& comment,
+                                   const std::vector<uint8_t>& picture, int64_t gap) {
+    // The bytes about to be overwritten, so that a failed write can be undone.
+    std::vector<uint8_t> original(static_cast<size_t>(AudioStart));
+    try {
+        Stream->SetPosition(0);
+        Stream->ReadBuffer(original.data(), AudioStart);
+    } catch (const std::exception&) {
+        LastError = oserr::kReadFault;
+        return false;
+    }
+    if (SaveStepFails("open-for-writing")) {
+        LastError = oserr::kAccessDenied;
+        return false;
+    }
+    if (!ReopenForWriting()) {
+        if (LastError == 0)
+            LastError = oserr::kAccessDenied;
+        return false;
+    }
+    auto& out = static_cast<TBufferedFileWriteStream&>(*Stream);
+    uint32_t error = 0;
+    try {
+        TSaveWriter writer(out);
+        out.SetPosition(0);
+        writer.Write(head);
+        writer.Write(comment);
+        writer.Write(picture);
+        std::vector<uint8_t> padding;
+        AppendBlockHeader(padding, kLastBlockFlag | kTypePadding, static_cast<uint32_t>(gap));
+        writer.Write(padding);
+        writer.Zeros(gap);
+        error = writer.Finish();
+    } catch (const std::exception&) {
+        error = out.WriteError ? out.WriteError : kErrorSaveException;
+    }
+    if (error) {
+        RestoreRegion(original);
+        LastError = error;
+        return false;
+    }
+    FileSize = out.Size();
+    return true;
+}
+
+void TFlacMediaFormat::RestoreRegion(const std::vector<uint8_t>& original) {
+    // Whatever reached the file goes out first (the stream flushes as it is freed); then the old bytes
+    // are put back over it.
+    Stream.reset();
+    TBufferedFileWriteStream out(FileName, WriteBufferSize, false);
+    if (out.ErrorCode == 0 && out.SetPosition(0) &&
+        out.Write(original.data(), static_cast<int64_t>(original.size())) == static_cast<int64_t>(original.size()) &&
+        out.Flush())
+        return;
+    LogError(FormatText(L"Could not restore the metadata after a failed save, File: %s", FileName));
+}
+
+bool TFlacMediaFormat::SaveRebuild(uint32_t context, const std::vector<uint8_t>& head,
+                                   const std::vector<uint8_t>& comment, const std::vector<uint8_t>& picture) {
+    const std::wstring temporary = MakeSiblingFileName(FileName, L".~temporary");
+    uint32_t error = 0;
+    auto out = CreateSaveFile(temporary, WriteBufferSize, error);
+    if (!out) {
+        LastError = error;
+        return false;
+    }
+    try {
+        TSaveWriter writer(*out);
+        writer.Write(head);
+        writer.Write(comment);
+        writer.Write(picture);
+        std::vector<uint8_t> padding;
+        AppendBlockHeader(padding, kLastBlockFlag | kTypePadding, kRebuildPadding);
+        writer.Write(padding);
+        writer.Zeros(kRebuildPadding);
+        const int64_t audioSize = Stream->Size() - AudioStart;
+        if (!Stream->SetPosition(AudioStart))
+            throw EStreamError(L"Stream read error");
+        writer.Copy(*Stream, audioSize);
+        error = writer.Finish();
+    } catch (const std::exception&) {
+        error = out->WriteError ? out->WriteError : (out->ErrorCode ? out->ErrorCode : oserr::kReadFault);
+    }
+    out.reset();
+    Close(context);
+    if (error) {
+        DeleteFileLogged(temporary);
+        LastError = error;
+        return false;
+    }
+    LastError = ReplaceWithTemporary(FileName, temporary);
+    return LastError == 0;
+}
+
+} // namespace mellodeck

@@ -1,0 +1,127 @@
+#include "media/flac/FlacPictureTag.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "media/core/MediaManager.h"
+#include "media/vorbis/VorbisComments.h"
+
+namespace mellodeck {
+
+uint32_t TFlacPictureTag::BlockLength(uint64_t recordsSize) {
+    return static_cast<uint32_t>(((recordsSize + 10 + 7) / 8) * 8 + 4);
+}
+
+bool TFlacPictureTag::LoadPictures(TStream& stream) {
+    uint8_t countBytes[2];
+    if (stream.Read(countBytes, 2) != 2)
+        return false;
+    const unsigned count = countBytes[0] | countBytes[1] << 8;
+    for (unsigned i = 0; i < count; ++i) {
+        uint8_t head[8];
+        if (stream.Read(head, 8) != 8)
+            return false;
+        const uint32_t dataLength = GetLE32(head + 2);
+        const unsigned descriptionLength = head[6] | head[7] << 8;
+        if (static_cast<int64_t>(descriptionLength) + dataLength > stream.Remaining())
+            return false; // the record passes the end of its block
+        TPictureItem* item = Add();
+        item->FormatCode = head[0];
+        item->FormatVariant = head[1];
+        if (descriptionLength) {
+            std::string description(descriptionLength, '\0');
+            stream.ReadBuffer(description.data(), descriptionLength);
+            item->Description = WideToAnsi(Utf8ToWide(description)); // the field holds 8-bit text
+        }
+        std::vector<uint8_t> data(dataLength);
+        if (dataLength)
+            stream.ReadBuffer(data.data(), dataLength);
+        if (item->FormatCode == 0) {
+            Bitmap32 decoded;
+            bool ok;
+            {
+                auto lease = TMediaManager::AcquireJpegImage();
+                ok = DecodeImage(ImageKind::Jpeg, data.data(), data.size(), decoded);
+            }
+            if (ok && !decoded.Empty()) {
+                item->RecreateBitmap(decoded.Width(), decoded.Height()) = decoded;
+                item->Decoded = true;
+                Exists = true;
+            }
+        }
+        // After drawing: drawing on the bitmap frees the raw bytes.
+        item->SetData(data.data(), data.size());
+        item->Modified = false;
+    }
+    return true;
+}
+
+void TFlacPictureTag::Clear() {
+    const bool existed = Exists;
+    TBasePictureTag::Clear();
+    SetModified(existed);
+}
+
+void TFlacPictureTag::SaveToStream(TStream& stream) {
+    // Every item is written, also one that was never decoded (a record of another picture format, or a
+    // JPEG that failed to decode): its bytes are the user's data and must survive the save.
+    TMemoryStream records;
+    for (const auto& item : Items) {
+        uint8_t formatCode = item->FormatCode, formatVariant = item->FormatVariant;
+        std::vector<uint8_t> encoded;
+        const std::vector<uint8_t>* data = &item->Data;
+        if (!item->HasData()) {
+            formatCode = 0;
+            formatVariant = 0;
+            if (item->HasBitmap()) {
+                Bitmap32 limited = *item->Bitmap;
+                if (ImageTagLimiter())
+                    ImageTagLimiter()->Limit(&limited);
+                auto lease = TMediaManager::AcquireJpegImage();
+                if (!EncodeJpeg(limited, encoded, 80))
+                    encoded.clear();
+            }
+            data = &encoded;
+        }
+        // Stored as UTF-8 behind a 16-bit length.
+        std::string description = WideToUtf8(AnsiToWide(item->Description));
+        if (description.size() > 0xFFFF) {
+            size_t cut = 0xFFFF;
+            while (cut > 0 && (static_cast<uint8_t>(description[cut]) & 0xC0) == 0x80)
+                --cut; // do not split a character
+            description.resize(cut);
+        }
+        uint8_t head[8] = {formatCode, formatVariant, 0, 0, 0, 0, 0, 0};
+        PutLE32(head + 2, static_cast<uint32_t>(data->size()));
+        head[6] = static_cast<uint8_t>(description.size());
+        head[7] = static_cast<uint8_t>(description.size() >> 8);
+        records.WriteBuffer(head, 8);
+        records.WriteBuffer(description.data(), static_cast<int64_t>(description.size()));
+        records.WriteBuffer(data->data(), static_cast<int64_t>(data->size()));
+    }
+    const uint64_t recordsSize = static_cast<uint64_t>(records.Size());
+    if (recordsSize > kMaxRecordsSize || Items.size() > 0xFFFF)
+        throw EStreamError(L"Pictures too large for a FLAC metadata block");
+    const uint32_t blockLength = BlockLength(recordsSize);
+    uint8_t header[18] = {2,
+                          static_cast<uint8_t>(blockLength >> 16),
+                          static_cast<uint8_t>(blockLength >> 8),
+                          static_cast<uint8_t>(blockLength),
+                          'm',
+                          'r',
+                          'q',
+                          'l',
+                          'A',
+                          'R',
+                          'T',
+                          'W'};
+    PutLE32(header + 12, static_cast<uint32_t>(recordsSize + 2));
+    header[16] = static_cast<uint8_t>(Items.size());
+    header[17] = static_cast<uint8_t>(Items.size() >> 8);
+    stream.WriteBuffer(header, 18);
+    stream.WriteBuffer(records.Memory(), records.Size());
+    const int64_t padding = static_cast<int64_t>(blockLength) - 14 - static_cast<int64_t>(recordsSize);
+    FillBytes(stream, 0, padding);
+}
+
+} // namespace mellodeck

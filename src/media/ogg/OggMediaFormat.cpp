@@ -1,0 +1,271 @@
+#include "media/ogg/OggMediaFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "media/ogg/OggPacketReader.h"
+#include "media/vorbis/OggKnownTags.h"
+#include "media/vorbis/SafeSave.h"
+#include "media/vorbis/VorbisComments.h"
+
+namespace mellodeck {
+namespace {
+constexpr uint8_t kIdentSignature[7] = {1, 'v', 'o', 'r', 'b', 'i', 's'};
+constexpr uint8_t kCommentSignature[7] = {3, 'v', 'o', 'r', 'b', 'i', 's'};
+constexpr int64_t kLastPageSearch = 8192;
+} // namespace
+
+TOggMediaFormat::TOggMediaFormat() {
+    SetTags(std::make_unique<TOggKnownTags>(this));
+    ExtraTags = std::make_unique<TOggExtraTags>(this);
+    IsVBR = true;
+}
+
+TOggMediaFormat::~TOggMediaFormat() {
+    Close(0);
+}
+
+void TOggMediaFormat::Reset() {
+    TBaseMediaFormat::Reset();
+    ExtraTags->ClearAll();
+    LastGranule = 0;
+    SampleRate = 0;
+    CommentStart = CommentEnd = 0;
+    FCommentPages.clear();
+    FCommentFirstSegment = FCommentLastSegment = 0;
+    IdentHeader.fill(0);
+}
+
+bool TOggMediaFormat::GetModified() const {
+    return Tags->GetModified() || ExtraTags->GetModified();
+}
+
+void TOggMediaFormat::SetModified(bool value) {
+    TBaseMediaFormat::SetModified(value);
+    ExtraTags->SetModified(value);
+}
+
+bool TOggMediaFormat::IsTagEmpty() const {
+    if (ExtraTags->CommentCount() > 0)
+        return false;
+    for (const TBaseTag* tag : Tags->TagList)
+        if (tag->Exists)
+            return false;
+    return true;
+}
+
+uint32_t TOggMediaFormat::IdentSampleRate() const {
+    return GetLE32(IdentHeader.data() + 5);
+}
+
+int32_t TOggMediaFormat::IdentNominalBitrate() const {
+    return static_cast<int32_t>(GetLE32(IdentHeader.data() + 13));
+}
+
+int32_t TOggMediaFormat::GetSampleRate() const {
+    const uint32_t rate = IdentSampleRate();
+    return rate > 0x7FFFFFFF ? 0 : static_cast<int32_t>(rate);
+}
+
+double TOggMediaFormat::GetDuration() const {
+    if (LastGranule != 0) {
+        const int32_t rate = GetSampleRate();
+        return rate > 0 ? static_cast<double>(LastGranule) / rate : 0;
+    }
+    // No granule found: the audio bytes (everything after the header pages) at the nominal bit rate,
+    // which counts all channels already: seconds = audio bytes * 8 / nominal bit/s.
+    const int32_t nominal = IdentNominalBitrate();
+    if (nominal <= 0 || IdentChannels() == 0)
+        return 0;
+    const int64_t headerEnd = FCommentPages.empty() ? 0 : FCommentPages.back().End();
+    const int64_t audioBytes = std::max<int64_t>(0, FileSize - headerEnd);
+    return static_cast<double>(audioBytes) * 8.0 / nominal;
+}
+
+int32_t TOggMediaFormat::GetBitrate() const {
+    const int32_t nominal = IdentNominalBitrate();
+    if (nominal > 0)
+        return nominal / 1000;
+    // The nominal rate is optional (0 or -1 when the encoder did not set it): the average then.
+    const double duration = GetDuration();
+    if (duration <= 0)
+        return 0;
+    const double kbits = std::nearbyint(static_cast<double>(FileSize) * 8.0 / 1000.0 / duration);
+    return kbits > 0 && kbits < 2147483647.0 ? static_cast<int32_t>(kbits) : 0;
+}
+
+bool TOggMediaFormat::ReadInfo() {
+    TStream& s = *Stream;
+    TOggPage first;
+    s.SetPosition(0);
+    if (!ReadOggPageHeader(s, first) || first.Segments.empty())
+        return false;
+    s.SetPosition(0);
+    s.ReadBuffer(FirstPageHeader.data(), 27);
+    FirstSegments = first.Segments;
+
+    TOggPacketReader reader(s, kMaxCommentPacket);
+    TOggPacket ident;
+    if (!reader.Next(ident) || ident.Data.size() < 30)
+        return false;
+    std::copy_n(ident.Data.begin(), 7, PacketHead.begin());
+    // Only Vorbis: rewriting the headers of another codec as Vorbis comments would break its stream.
+    if (std::memcmp(PacketHead.data(), kIdentSignature, 7) != 0)
+        return false;
+    std::copy_n(ident.Data.begin() + 7, 23, IdentHeader.begin());
+    SampleRate = GetSampleRate();
+    Channels = IdentChannels();
+    FSerial = reader.Serial();
+
+    TOggPacket comment;
+    if (!reader.Next(comment) || comment.Data.size() < 7)
+        return false;
+    std::copy_n(comment.Data.begin(), 7, PacketHead.begin());
+    if (std::memcmp(PacketHead.data(), kCommentSignature, 7) != 0)
+        return false;
+    const auto& pages = reader.Pages();
+    FCommentPages.assign(pages.begin() + static_cast<ptrdiff_t>(comment.FirstPage),
+                         pages.begin() + static_cast<ptrdiff_t>(comment.LastPage) + 1);
+    FCommentFirstSegment = comment.FirstSegment;
+    FCommentLastSegment = comment.LastSegment;
+    CommentStart = comment.StartOffset;
+    CommentEnd = comment.EndOffset;
+    const TOggPage& second = FCommentPages.front();
+    s.SetPosition(second.Offset);
+    s.ReadBuffer(SecondPageHeader.data(), 27);
+    SecondSegments = second.Segments;
+
+    TSpanStream list(comment.Data.data() + 7, comment.Data.size() - 7);
+    if (!ReadComments(list, *this, *Tags, *ExtraTags))
+        return false;
+    FindLastGranule();
+    return true;
+}
+
+void TOggMediaFormat::FindLastGranule() {
+    TStream& s = *Stream;
+    const int64_t size = s.Size();
+    const int64_t length = std::min(kLastPageSearch, size);
+    if (length < static_cast<int64_t>(kOggHeaderSize))
+        return;
+    std::vector<uint8_t> tail(static_cast<size_t>(length));
+    if (!s.SetPosition(size - length) || s.Read(tail.data(), length) != length)
+        return;
+    // Backwards from the last place a whole page header fits. Pages of other streams and pages on which
+    // no packet ends (granule -1) say nothing about this stream's length.
+    for (int64_t i = length - static_cast<int64_t>(kOggHeaderSize); i >= 0; --i) {
+        const uint8_t* h = tail.data() + i;
+        if (h[0] != 'O' || std::memcmp(h, "OggS", 4) != 0 || h[4] != 0)
+            continue;
+        TOggPage page;
+        ParseOggHeader(h, page);
+        if (page.Serial != FSerial || page.Granule == kOggNoGranule)
+            continue;
+        LastGranule = page.Granule;
+        return;
+    }
+}
+
+std::vector<uint8_t> TOggMediaFormat::BuildCommentPacket() {
+    TMemoryStream packet;
+    packet.WriteBuffer(kCommentSignature, 7);
+    WriteComments(packet, *this, *Tags, *ExtraTags);
+    const uint8_t framing = 1;
+    packet.WriteBuffer(&framing, 1);
+    return std::move(packet.Data());
+}
+
+bool TOggMediaFormat::SaveTags(uint32_t context) {
+    LastError = 0;
+    PostResult = 0;
+    if (!GetModified())
+        return true;
+    bool contiguous = !FCommentPages.empty();
+    for (size_t i = 1; contiguous && i < FCommentPages.size(); ++i)
+        contiguous = FCommentPages[i - 1].End() == FCommentPages[i].Offset;
+    if (!contiguous) {
+        LastError = kErrorUnsupportedLayout;
+        PostResult = static_cast<int32_t>(LastError);
+        return false;
+    }
+    const TOggPage& firstPage = FCommentPages.front();
+    const TOggPage& lastPage = FCommentPages.back();
+
+    // The rebuilt run: whatever precedes the comment header on its first page, the new header, and
+    // whatever follows it on its last page (normally the setup header or its first part). The lacing
+    // values around the new header are kept as they were, so packet boundaries there do not move.
+    std::vector<uint8_t> lacing, data;
+    uint32_t error = 0;
+    try {
+        lacing.assign(firstPage.Segments.begin(),
+                      firstPage.Segments.begin() + static_cast<ptrdiff_t>(FCommentFirstSegment));
+        data.resize(static_cast<size_t>(CommentStart - firstPage.BodyOffset()));
+        Stream->SetPosition(firstPage.BodyOffset());
+        Stream->ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+
+        const std::vector<uint8_t> packet = BuildCommentPacket();
+        AppendPacketLacing(lacing, packet.size());
+        data.insert(data.end(), packet.begin(), packet.end());
+
+        lacing.insert(lacing.end(), lastPage.Segments.begin() + static_cast<ptrdiff_t>(FCommentLastSegment) + 1,
+                      lastPage.Segments.end());
+        const size_t tailSize = static_cast<size_t>(lastPage.End() - CommentEnd);
+        const size_t at = data.size();
+        data.resize(at + tailSize);
+        Stream->SetPosition(CommentEnd);
+        Stream->ReadBuffer(data.data() + at, static_cast<int64_t>(tailSize));
+    } catch (const std::exception&) {
+        LastError = oserr::kReadFault;
+        PostResult = static_cast<int32_t>(LastError);
+        return false;
+    }
+
+    TOggPagination layout;
+    layout.Serial = FSerial;
+    layout.FirstSequence = firstPage.Sequence;
+    layout.FirstContinued = (firstPage.Flags & kOggContinued) != 0;
+    layout.FirstFlags = firstPage.Flags & kOggFirstPage;
+    layout.LastFlags = lastPage.Flags & kOggLastPage;
+    layout.LastGranule = lastPage.Granule;
+    layout.InnerGranule = 0; // header packets
+    const auto pages = PaginateSegments(layout, lacing, data);
+    const int32_t delta = static_cast<int32_t>(pages.size()) - static_cast<int32_t>(FCommentPages.size());
+
+    const std::wstring temporary = MakeSiblingFileName(FileName, L".~temporary");
+    auto out = CreateSaveFile(temporary, WriteBufferSize, error);
+    if (!out) {
+        LastError = error;
+        PostResult = static_cast<int32_t>(LastError);
+        return false;
+    }
+    try {
+        TSaveWriter writer(*out);
+        Stream->SetPosition(0);
+        writer.Copy(*Stream, firstPage.Offset);
+        for (const auto& page : pages)
+            writer.Write(page);
+        const int64_t size = Stream->Size();
+        Stream->SetPosition(lastPage.End());
+        if (delta == 0)
+            writer.Copy(*Stream, size - lastPage.End());
+        else
+            CopyPagesRenumbered(*Stream, size, FSerial, delta,
+                                [&writer](const uint8_t* bytes, size_t count) { writer.Write(bytes, count); });
+        error = writer.Finish();
+    } catch (const std::exception&) {
+        error = out->WriteError ? out->WriteError : (out->ErrorCode ? out->ErrorCode : oserr::kReadFault);
+    }
+    out.reset();
+    Close(context);
+    if (error) {
+        DeleteFileLogged(temporary);
+        LastError = error;
+    } else {
+        LastError = ReplaceWithTemporary(FileName, temporary);
+    }
+    PostResult = static_cast<int32_t>(LastError);
+    return LastError == 0;
+}
+
+} // namespace mellodeck

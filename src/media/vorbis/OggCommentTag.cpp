@@ -1,0 +1,63 @@
+#include "media/vorbis/OggCommentTag.h"
+
+#include <cstring>
+
+#include "media/core/PlatformFile.h"
+
+namespace mellodeck {
+
+TOggCommentTag::TOggCommentTag(TCommonMediaTags* owner, std::string fieldName)
+    : TBaseStringTag(owner), FieldName(std::move(fieldName)) {}
+
+std::wstring TrimCommentValue(const std::wstring& value) {
+    size_t first = 0, last = value.size();
+    while (first < last && static_cast<uint32_t>(value[first]) <= 0x20)
+        ++first;
+    while (last > first && static_cast<uint32_t>(value[last - 1]) <= 0x20)
+        --last;
+    return value.substr(first, last - first);
+}
+
+void TOggCommentTag::SaveToStream(TStream& stream) {
+    const std::wstring trimmed = TrimCommentValue(Value);
+    std::string text;
+    if (!trimmed.empty())
+        text = FieldName + "=" + WideToUtf8(trimmed);
+    else if (Verbatim)
+        text = FieldName;
+    if (text.empty())
+        return;
+    const uint32_t length = static_cast<uint32_t>(text.size());
+    const uint8_t le[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                           static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
+    stream.WriteBuffer(le, 4);
+    stream.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+}
+
+namespace {
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<unsigned char>(y - 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+TOggCommentTag* FindComment(const TCommonMediaTags& tags, const std::string& name) {
+    for (TBaseTag* tag : tags.TagList) {
+        auto* comment = dynamic_cast<TOggCommentTag*>(tag);
+        if (comment && SameNameIgnoringCase(comment->FieldName, name))
+            return comment;
+    }
+    return nullptr;
+}
+
+} // namespace mellodeck

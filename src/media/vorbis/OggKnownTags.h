@@ -1,0 +1,40 @@
+#pragma once
+// The fixed table of comment fields that map onto slots, for Ogg Vorbis and for FLAC. The order in which
+// the tags are created is the order of TagList, which is both the lookup order and the write order.
+#include <functional>
+
+#include "media/vorbis/OggCommentTag.h"
+
+namespace mellodeck {
+
+class TOggKnownTags : public TCommonMediaTags {
+public:
+    // Ogg Vorbis: the picture slot is a plain picture tag that is not supported (no pictures in Ogg).
+    explicit TOggKnownTags(TBaseMediaFormat* format);
+
+    // Fields that have no common slot ("Vorbis-only" rows).
+    TOggCommentTag* Version = nullptr;
+    TOggCommentTag* Performer = nullptr;
+    TOggCommentTag* License = nullptr;
+    TOggCommentTag* Location = nullptr;
+    TOggCommentTag* Contact = nullptr;
+    TOggCommentTag* Description = nullptr;
+
+    // Field name of every row, in table order; the picture slot is not a row.
+    static const std::vector<std::pair<const char*, TBaseStringTag * TCommonMediaTags::*>>& CommonRows();
+
+protected:
+    using PictureFactory = std::function<TBasePictureTag*(TCommonMediaTags*)>;
+    TOggKnownTags(TBaseMediaFormat* format, const PictureFactory& makePictures);
+
+private:
+    void Build(const PictureFactory& makePictures);
+};
+
+// Same table; the picture slot is the FLAC picture block tag.
+class TFlacKnownTags : public TOggKnownTags {
+public:
+    explicit TFlacKnownTags(TBaseMediaFormat* format);
+};
+
+} // namespace mellodeck

@@ -1,0 +1,37 @@
+#pragma once
+// Reading and writing a Vorbis comment list (vendor string, entry count, "NAME=value" entries; every
+// integer 32-bit little-endian, text UTF-8). The containers (FLAC block, Ogg packet) frame it.
+#include <cstdint>
+
+#include "media/core/MediaFormat.h"
+#include "media/vorbis/OggExtraTags.h"
+
+namespace mellodeck {
+
+// Vendor strings of this length or more are refused.
+constexpr uint32_t kMaxVendorLength = 65536;
+
+// Reads a list from the stream's position into format.EncoderName (vendor), the known tags (first
+// matching row, last occurrence wins) and the extra set (other names, in file order). Every length is
+// checked against what the stream still holds. Returns false on a malformed list; entries read before
+// the fault stay.
+bool ReadComments(TStream& stream, TBaseMediaFormat& format, TCommonMediaTags& known, TOggExtraTags& extra);
+
+// Writes the list: the vendor (format.EncoderName as UTF-8), the count of entries actually written, then
+// the known entries followed by the extra ones. Returns that count.
+int WriteComments(TStream& stream, const TBaseMediaFormat& format, TCommonMediaTags& known, TOggExtraTags& extra);
+
+// Little-endian helpers shared by the two containers.
+inline uint32_t GetLE32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+inline void PutLE32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+void WriteLE32(TStream& stream, uint32_t value);
+
+} // namespace mellodeck

@@ -1,0 +1,50 @@
+#pragma once
+// Shared body of the FLAC and Ogg fuzz targets: the input becomes a file that a format object opens; when
+// it opens, a changed tag is saved and the saved file must open again with the change in it (a save never
+// writes a file this library cannot read back).
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "media/core/MediaManager.h"
+
+namespace mellodeck::fuzz {
+
+template <class TFormat> int OpenAndSave(const uint8_t* data, size_t size, const char* extension) {
+    static const std::string path = [extension] {
+        MediaLibraryStart();
+        return (std::filesystem::temp_directory_path() / ("mellodeck-fuzz-" + std::to_string(getpid()) + extension))
+            .string();
+    }();
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    } else {
+        return 0;
+    }
+    const std::wstring name = Utf8ToWide(path);
+    auto format = std::make_unique<TFormat>();
+    if (!format->Open(name, true, 0, false)) {
+        format->Close(0);
+        return 0;
+    }
+    // Touch what a caller reads.
+    volatile double duration = format->GetDuration();
+    volatile int32_t bitrate = format->GetBitrate() + format->GetSampleRate();
+    (void)duration;
+    (void)bitrate;
+    format->Tags->Title->SetValue(L"fuzzed title");
+    const bool saved = format->Post(0);
+    if (saved) {
+        TFormat again;
+        if (!again.Open(name, false, 0, false) || again.Tags->Title->Value != L"fuzzed title")
+            __builtin_trap();
+    }
+    return 0;
+}
+
+} // namespace mellodeck::fuzz
