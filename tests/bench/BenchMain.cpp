@@ -1,6 +1,8 @@
 // mellodeck-bench: our tag library against TagLib and against a plain read of the same bytes, over the
 // generated set (tests/bench/make-bench-set.sh).
 //   mellodeck-bench [--rounds N] <set-dir>
+//   mellodeck-bench --pass ours|panel|taglib|plain|walk [--kind KIND] <set-dir>
+//       one untimed pass of one reader (over the files of one kind), for profilers such as callgrind
 // Measures, each reader side by side in the same run:
 //   (1) tags only (pictures ignored), files per second, ours / TagLib
 //   (2) the panel's read on a track change, median ms per file
@@ -374,25 +376,64 @@ double RunAndPrintMemory(const std::string& setDir) {
     return ours.HeapPeakKiB / theirs.HeapPeakKiB;
 }
 
+int Usage() {
+    std::fputs("usage: mellodeck-bench [--rounds N] <set-dir>\n"
+               "       mellodeck-bench --pass ours|panel|taglib|plain|walk [--kind KIND] <set-dir>\n",
+               stderr);
+    return 2;
+}
+
+// One pass without timing, for a profiler.
+int RunPass(const std::string& reader, const std::string& kind, const std::vector<TBenchFile>& files,
+            const TBenchFile& walk) {
+    StartOurLibrary();
+    bool (*read)(const TBenchFile&, TReadSummary*) = nullptr;
+    if (reader == "ours" || reader == "walk")
+        read = ReadOursTagsOnly;
+    else if (reader == "panel")
+        read = ReadOursPanel;
+    else if (reader == "taglib")
+        read = ReadTagLib;
+    else if (reader != "plain")
+        return Usage();
+    size_t count = 0;
+    if (reader == "walk") {
+        count = read(walk, nullptr) ? 1 : 0;
+    } else {
+        for (const TBenchFile& f : files) {
+            if (!kind.empty() && f.Kind != kind)
+                continue;
+            if (!(read ? read(f, nullptr) : ReadPlain(f)))
+                Fail(reader + " could not read " + f.Path);
+            ++count;
+        }
+    }
+    std::printf("%zu files read (checksum %llu)\n", count, static_cast<unsigned long long>(gChecksum));
+    return 0;
+}
+
 int Run(int argc, char** argv) {
     int rounds = 7;
-    std::string setDir;
+    std::string setDir, pass, kind;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
-        else if (!a.empty() && a[0] == '-') {
-            std::fputs("usage: mellodeck-bench [--rounds N] <set-dir>\n", stderr);
-            return 2;
-        } else
+        else if (a == "--pass" && i + 1 < argc)
+            pass = argv[++i];
+        else if (a == "--kind" && i + 1 < argc)
+            kind = argv[++i];
+        else if (!a.empty() && a[0] == '-')
+            return Usage();
+        else
             setDir = a;
     }
-    if (setDir.empty()) {
-        std::fputs("usage: mellodeck-bench [--rounds N] <set-dir>\n", stderr);
-        return 2;
-    }
+    if (setDir.empty())
+        return Usage();
     const std::vector<TBenchFile> files = LoadFileSet(setDir);
     const TBenchFile walk = MakeBenchFile(setDir + "/" + kWalkFile, "walk");
+    if (!pass.empty())
+        return RunPass(pass, kind, files, walk);
     int64_t bytes = 0;
     for (const TBenchFile& f : files)
         bytes += f.Size;

@@ -1,7 +1,7 @@
 // mellodeck-bench-memory: one tags-only pass over the benchmark set with one reader, in a process of its
 // own, reporting what the pass cost in memory. Started by mellodeck-bench, once per reader, so that no
 // reader inherits another's heap or touched pages.
-//   mellodeck-bench-memory ours|taglib|plain <set-dir>
+//   mellodeck-bench-memory ours|taglib|plain <set-dir> [KIND]     (KIND: only the files of that folder)
 // Prints one line: files=N heap_peak=BYTES rss_growth_kib=KIB hwm_kib=KIB
 //   heap_peak       the most bytes live on the heap during the pass, above what was live before it
 //   rss_growth_kib  the process's peak resident size after the pass less its resident size before it
@@ -30,8 +30,8 @@ long long StatusKiB(const char* key) {
 
 int main(int argc, char** argv) {
     using namespace mellodeck::bench;
-    if (argc != 3) {
-        std::fputs("usage: mellodeck-bench-memory ours|taglib|plain <set-dir>\n", stderr);
+    if (argc != 3 && argc != 4) {
+        std::fputs("usage: mellodeck-bench-memory ours|taglib|plain <set-dir> [KIND]\n", stderr);
         return 2;
     }
     const std::string reader = argv[1];
@@ -45,7 +45,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const std::vector<TBenchFile> files = LoadFileSet(argv[2]);
+        std::vector<TBenchFile> files = LoadFileSet(argv[2]);
+        if (argc == 4)
+            std::erase_if(files, [&](const TBenchFile& f) { return f.Kind != argv[3]; });
         const long long rssBefore = StatusKiB("VmRSS");
         const size_t heapBefore = HeapLiveBytes();
         ResetHeapPeak();
