@@ -49,6 +49,9 @@ public:
     // with LastError() set.
     int64_t Read(void* buffer, size_t count);
     int64_t Write(const void* buffer, size_t count);
+    // Reads from an absolute position in one call where the system allows (the file position is then
+    // left alone; elsewhere it ends after the bytes read).
+    int64_t ReadAt(int64_t position, void* buffer, size_t count);
     bool Seek(int64_t position);
     int64_t Size();
     bool Truncate(); // cuts the file at the current position

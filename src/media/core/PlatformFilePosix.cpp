@@ -113,6 +113,28 @@ int64_t PlatformFile::Read(void* buffer, size_t count) {
     return static_cast<int64_t>(done);
 }
 
+int64_t PlatformFile::ReadAt(int64_t position, void* buffer, size_t count) {
+    if (FHandle < 0 || position < 0) {
+        FLastError = FHandle < 0 ? oserr::kInvalidHandle : oserr::kInvalidParameter;
+        return -1;
+    }
+    size_t done = 0;
+    auto* p = static_cast<char*>(buffer);
+    while (done < count) {
+        ssize_t r = ::pread(static_cast<int>(FHandle), p + done, count - done, static_cast<off_t>(position + done));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            FLastError = MapErrno(errno);
+            return -1;
+        }
+        if (r == 0)
+            break;
+        done += static_cast<size_t>(r);
+    }
+    return static_cast<int64_t>(done);
+}
+
 int64_t PlatformFile::Write(const void* buffer, size_t count) {
     if (FHandle < 0) {
         FLastError = oserr::kInvalidHandle;

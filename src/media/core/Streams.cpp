@@ -133,19 +133,25 @@ TBufferedFileReadStream::TBufferedFileReadStream(const std::wstring& fileName) :
     }
 }
 
-bool TBufferedFileReadStream::Fill(int64_t position) {
-    FBuffer.resize(kReadAhead);
-    if (!FFile.Seek(position)) {
-        FBuffer.clear();
-        return false;
+int64_t TBufferedFileReadStream::NextFillSize(int64_t position) const {
+    const int64_t end = FBufferStart + FLength;
+    const bool runsOn = FLength > 0 && position >= end && position - end < FFillSize;
+    return runsOn ? std::min(2 * FFillSize, kReadAhead) : kFirstFill;
+}
+
+bool TBufferedFileReadStream::Fill(int64_t position, int64_t size) {
+    FLength = 0;
+    if (FCapacity < size) {
+        FBuffer.reset(); // the old bytes are not kept: the fill replaces them
+        FBuffer = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
+        FCapacity = size;
     }
-    const int64_t got = FFile.Read(FBuffer.data(), kReadAhead);
-    if (got < 0) {
-        FBuffer.clear();
+    const int64_t got = FFile.ReadAt(position, FBuffer.get(), static_cast<size_t>(size));
+    if (got < 0)
         return false;
-    }
-    FBuffer.resize(static_cast<size_t>(got));
     FBufferStart = position;
+    FLength = got;
+    FFillSize = size;
     return true;
 }
 
@@ -155,29 +161,28 @@ int64_t TBufferedFileReadStream::Read(void* buffer, int64_t count) {
     auto* out = static_cast<uint8_t*>(buffer);
     int64_t done = 0;
     while (done < count && FPosition < FSize) {
-        const int64_t bufEnd = FBufferStart + static_cast<int64_t>(FBuffer.size());
-        if (FPosition >= FBufferStart && FPosition < bufEnd) {
-            const int64_t n = std::min(count - done, bufEnd - FPosition);
-            std::memcpy(out + done, FBuffer.data() + (FPosition - FBufferStart), static_cast<size_t>(n));
+        const int64_t offset = FPosition - FBufferStart;
+        if (offset >= 0 && offset < FLength) {
+            const int64_t n = std::min(count - done, FLength - offset);
+            std::memcpy(out + done, FBuffer.get() + offset, static_cast<size_t>(n));
             done += n;
             FPosition += n;
             continue;
         }
-        const int64_t want = count - done;
-        if (want >= static_cast<int64_t>(kReadAhead)) {
-            // Large reads (pictures, copies) go straight to the file without a detour through the buffer.
-            if (!FFile.Seek(FPosition))
-                return done > 0 ? done : -1;
-            const int64_t got = FFile.Read(out + done, static_cast<size_t>(want));
+        const int64_t want = std::min(count - done, FSize - FPosition);
+        const int64_t fill = NextFillSize(FPosition);
+        if (want >= std::min(fill, FSize - FPosition)) {
+            // Pictures, copies and tail probes: no detour through the buffer.
+            const int64_t got = FFile.ReadAt(FPosition, out + done, static_cast<size_t>(want));
             if (got < 0)
                 return done > 0 ? done : -1;
             done += got;
             FPosition += got;
             break;
         }
-        if (!Fill(FPosition))
+        if (!Fill(FPosition, fill))
             return done > 0 ? done : -1;
-        if (FBuffer.empty())
+        if (FLength == 0)
             break;
     }
     return done;

@@ -101,7 +101,10 @@ protected:
 };
 
 // Read-only file stream with a read-ahead buffer: the readers walk files in small pieces (frame headers,
-// atom headers), so reads are served from memory and the file is read in large sequential blocks.
+// atom headers), so reads are served from memory. A fill starts small where a reader jumps to (a tag, the
+// end of the file) and doubles while the reads run on through the file, up to kReadAhead: a walk over the
+// audio frames reads large blocks, a jump over a picture does not read the picture. Reads at least as large
+// as the next fill go straight into the caller's memory.
 class TBufferedFileReadStream : public TBaseBufferedFileStream {
 public:
     explicit TBufferedFileReadStream(const std::wstring& fileName);
@@ -112,12 +115,19 @@ public:
     int64_t Position() const override { return FPosition; }
     int64_t Size() override { return FSize; }
 
-    static constexpr size_t kReadAhead = 65536;
+    static constexpr int64_t kFirstFill = 4096;
+    static constexpr int64_t kReadAhead = 65536;
 
 private:
-    bool Fill(int64_t position);
-    std::vector<uint8_t> FBuffer;
-    int64_t FBufferStart = 0; // file offset of FBuffer[0]
+    // Size of a fill at `position`: twice the last one when the reads run on from the buffered bytes (to
+    // within one fill), kFirstFill after a jump.
+    int64_t NextFillSize(int64_t position) const;
+    bool Fill(int64_t position, int64_t size);
+    std::unique_ptr<uint8_t[]> FBuffer; // FCapacity bytes; the first FLength hold the file from FBufferStart
+    int64_t FCapacity = 0;
+    int64_t FLength = 0;
+    int64_t FBufferStart = 0;
+    int64_t FFillSize = 0; // of the last fill
     int64_t FPosition = 0;
     int64_t FSize = 0;
 };

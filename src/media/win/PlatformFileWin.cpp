@@ -72,6 +72,10 @@ int64_t PlatformFile::Read(void* buffer, size_t count) {
     return static_cast<int64_t>(done);
 }
 
+int64_t PlatformFile::ReadAt(int64_t position, void* buffer, size_t count) {
+    return Seek(position) ? Read(buffer, count) : -1;
+}
+
 int64_t PlatformFile::Write(const void* buffer, size_t count) {
     if (!IsOpen()) {
         FLastError = ERROR_INVALID_HANDLE;
