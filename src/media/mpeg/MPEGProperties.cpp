@@ -105,8 +105,13 @@ bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
         return false;
     bool firstValid = true;
     TMPEGHeader h, second;
+    // The window slides one byte at a time (over padding or junk before the audio); the bytes come from a
+    // local chunk read ahead of it, which is dropped whenever a candidate moves the stream.
+    uint8_t chunk[512];
+    int64_t chunkLength = 0, chunkUsed = 0;
     for (;;) {
         if (DecodeMPEGHeader(window, h) && h.FrameLength < kMaxFrameLength) {
+            chunkLength = chunkUsed = 0;
             bool restart = false;
             if (firstValid) {
                 firstValid = false;
@@ -136,11 +141,14 @@ bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
                 return false;
             continue;
         }
-        uint8_t b;
-        if (s.Read(&b, 1) != 1)
-            return false;
+        if (chunkUsed == chunkLength) {
+            chunkLength = s.Read(chunk, sizeof chunk);
+            chunkUsed = 0;
+            if (chunkLength <= 0)
+                return false;
+        }
         std::memmove(window, window + 1, 3);
-        window[3] = b;
+        window[3] = chunk[chunkUsed++];
         ++candidate;
     }
 
