@@ -12,12 +12,12 @@ if(WIN32)
     endif()
     set(_libs)
     foreach(lib tiff gif png16 jpeg)
-        find_library(MELLODECK_${lib}_LIB NAMES lib${lib}.a PATHS "${MELLODECK_DEPS_PREFIX}/lib" NO_DEFAULT_PATH
+        find_library(MELLODECK_${lib}_LIB NAMES lib${lib}.a PATHS "${MELLODECK_DEPS_PREFIX}/lib" NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
             REQUIRED)
         list(APPEND _libs "${MELLODECK_${lib}_LIB}")
     endforeach()
     # The static zlib explicitly: FindZLIB would pick the import library.
-    find_library(MELLODECK_z_LIB NAMES libz.a PATHS "/usr/${MELLODECK_TRIPLE}/lib" NO_DEFAULT_PATH REQUIRED)
+    find_library(MELLODECK_z_LIB NAMES libz.a PATHS "/usr/${MELLODECK_TRIPLE}/lib" NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
     target_include_directories(mellodeck_codecs SYSTEM INTERFACE "${MELLODECK_DEPS_PREFIX}/include")
     target_link_libraries(mellodeck_codecs INTERFACE ${_libs} "${MELLODECK_z_LIB}")
 else()

@@ -130,7 +130,7 @@ if ! command -v nasm >/dev/null; then
     # libjpeg-turbo's SIMD code is assembled with nasm; without it JPEG coding is several times slower.
     [ "$(id -u)" = 0 ] || die "nasm not found (apt-get install nasm)"
     run_logged "$aptLog" env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -q --no-install-recommends nasm || fail_with_log "installing nasm" "$aptLog"
+        apt-get install -y -q -o DPkg::Lock::Timeout=300 --no-install-recommends nasm || fail_with_log "installing nasm" "$aptLog"
 fi
 
 # -- source packages ------------------------------------------------------------------------------

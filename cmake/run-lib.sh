@@ -9,7 +9,7 @@ APT_PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev libtag1-dev
     clang libclang-rt-14-dev
     lame flac vorbis-tools ffmpeg python3-mutagen imagemagick
-    autoconf automake libtool make
+    autoconf automake libtool make nasm
 )
 
 log() { printf '\n== %s\n' "$*" >&2; }

@@ -1,0 +1,101 @@
+// POSIX face of the file operations: attributes are derived from stat, folders and files are created with
+// the usual permission bits (the umask applies).
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/FileUtils.h"
+#include "common/posix/NativeText.h"
+
+namespace mellodeck {
+namespace {
+
+constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
+} // namespace
+
+bool CreateFolder(const std::wstring& path) {
+    if (path.empty())
+        return false;
+    return mkdir(ToNativeText(path).c_str(), 0777) == 0;
+}
+
+uint32_t GetAttributes(const std::wstring& path) {
+    struct stat st {};
+    if (path.empty() || stat(ToNativeText(path).c_str(), &st) != 0)
+        return kInvalidFileAttributes;
+    uint32_t attributes = S_ISDIR(st.st_mode) ? kFileAttributeDirectory : kFileAttributeArchive;
+    if ((st.st_mode & kAnyWrite) == 0)
+        attributes |= kFileAttributeReadOnly;
+    return attributes;
+}
+
+bool SetAttributes(const std::wstring& path, uint32_t attributes) {
+    const std::string native = ToNativeText(path);
+    struct stat st {};
+    if (path.empty() || stat(native.c_str(), &st) != 0)
+        return false;
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & kFileAttributeReadOnly)
+        mode &= ~kAnyWrite;
+    else if ((mode & kAnyWrite) == 0)
+        mode |= S_IWUSR;
+    if (mode == (st.st_mode & 07777))
+        return true;
+    return chmod(native.c_str(), mode) == 0;
+}
+
+TFileHandle OpenFileHandle(const std::wstring& path, uint32_t access, uint32_t sharing, uint32_t disposition,
+                           uint32_t attributes) {
+    const bool reading = (access & kGenericRead) != 0;
+    const bool writing = (access & kGenericWrite) != 0;
+    int flags = O_CLOEXEC | (writing ? (reading ? O_RDWR : O_WRONLY) : O_RDONLY);
+    switch (disposition) {
+    case kCreateNew:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case kCreateAlways:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case kOpenExisting:
+        break;
+    case kOpenAlways:
+        flags |= O_CREAT;
+        break;
+    case kTruncateExisting:
+        // Truncating needs write access, as on Windows.
+        if (!writing) {
+            errno = EINVAL;
+            return kInvalidFileHandle;
+        }
+        flags |= O_TRUNC;
+        break;
+    default:
+        errno = EINVAL;
+        return kInvalidFileHandle;
+    }
+    if (path.empty()) {
+        errno = ENOENT;
+        return kInvalidFileHandle;
+    }
+    const mode_t mode = (attributes & kFileAttributeReadOnly) ? 0444 : 0666;
+    const int fd = open(ToNativeText(path).c_str(), flags, mode);
+    if (fd < 0)
+        return kInvalidFileHandle;
+    // A folder is not a file here, as on Windows.
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        errno = EISDIR;
+        return kInvalidFileHandle;
+    }
+    return fd;
+}
+
+void CloseFileHandle(TFileHandle handle) {
+    if (handle != kInvalidFileHandle)
+        close(static_cast<int>(handle));
+}
+
+} // namespace mellodeck

@@ -1,0 +1,60 @@
+#pragma once
+// The few operating-system services the message log needs, with a Win32 implementation in win/ and a
+// POSIX one in posix/. Paths are wide text; on POSIX they are passed to the system as UTF-8.
+#include <cstdint>
+#include <string>
+
+namespace mellodeck {
+
+#ifdef _WIN32
+inline constexpr wchar_t kReportPathSeparator = L'\\';
+#else
+inline constexpr wchar_t kReportPathSeparator = L'/';
+#endif
+
+// Full path of the module this code is linked into (the DLL on Windows, the executable elsewhere); empty
+// when it cannot be found.
+std::wstring ReportModuleFileName();
+// Its folder (without a trailing separator) and its file name.
+std::wstring ReportModuleFolder();
+std::wstring ReportModuleName();
+
+// Everything before the last path separator ("/" or "\"; ":" ends a drive on Windows); empty without one.
+std::wstring ReportFolderOf(const std::wstring& path);
+// folder + separator + name (no doubled separator; just name when folder is empty).
+std::wstring ReportJoinPath(const std::wstring& folder, const std::wstring& name);
+// Creates the folder and every missing parent. True when it exists afterwards; an empty path is true.
+bool ReportForceFolders(const std::wstring& folder);
+
+// The log's 8-bit text: the ANSI code page on Windows, UTF-8 elsewhere. Unmappable characters give "?".
+std::string ReportNarrowText(const std::wstring& text);
+
+// The calling thread's last system error code (GetLastError on Windows, errno elsewhere).
+uint32_t ReportLastError();
+void SetReportLastError(uint32_t code);
+
+// Tells the user that the log could not be set up (a warning message box on Windows, stderr elsewhere).
+void ShowReportStartupFailure(const std::wstring& text, const std::wstring& caption);
+
+// The log file: opened for reading and writing, readable by others meanwhile.
+class TLogFile {
+public:
+    TLogFile() = default;
+    ~TLogFile() { Close(); }
+    TLogFile(const TLogFile&) = delete;
+    TLogFile& operator=(const TLogFile&) = delete;
+
+    // createNew: start with an empty file; otherwise an existing file is kept and written after its
+    // end (a missing one is created). Returns 0 or the system error code.
+    uint32_t Open(const std::wstring& path, bool createNew);
+    // Writes all of `bytes`; false when the file is not open or the write fails.
+    bool Write(const std::string& bytes);
+    void Close();
+    bool IsOpen() const { return FHandle != kNoHandle; }
+
+private:
+    static constexpr intptr_t kNoHandle = -1; // also the value of INVALID_HANDLE_VALUE
+    intptr_t FHandle = kNoHandle;             // a HANDLE on Windows, a descriptor elsewhere
+};
+
+} // namespace mellodeck
