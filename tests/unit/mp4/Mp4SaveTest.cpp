@@ -107,6 +107,8 @@ struct LayoutCase {
     bool InPlace; // what a small change of the title does with the default settings
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.File; }
+
 class Mp4SaveLayouts : public Mp4Save, public ::testing::WithParamInterface<std::tuple<LayoutCase, bool>> {};
 
 TEST_P(Mp4SaveLayouts, TitleChangeKeepsTheFileSound) {
@@ -141,8 +143,9 @@ TEST_P(Mp4SaveLayouts, TitleChangeKeepsTheFileSound) {
     // A second save of a rebuilt file finds room in place.
     const Bytes once = ReadBytes(path);
     ASSERT_TRUE(SaveTitle(path, "Second"));
-    if (!forceRebuild)
+    if (!forceRebuild) {
         EXPECT_EQ(ReadBytes(path).size(), once.size());
+    }
 }
 
 const LayoutCase kLayouts[] = {
@@ -331,6 +334,8 @@ struct FaultCase {
     const char* Step;
     bool Rebuild;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.Step << (c.Rebuild ? " (rebuild)" : " (in place)"); }
 
 class Mp4SaveFaults : public Mp4Save, public ::testing::WithParamInterface<FaultCase> {};
 

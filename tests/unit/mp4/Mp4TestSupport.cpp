@@ -105,10 +105,11 @@ Bytes ChunkStarts(const std::filesystem::path& path, size_t count) {
         const size_t at = static_cast<size_t>(table.Atom->DataOffset() + 8);
         for (size_t i = 0; i < table.Count; ++i) {
             const uint64_t offset = table.Wide ? GetBE64(file.data() + at + i * width) : GetBE32(file.data() + at + i * width);
-            if (offset + count > file.size())
+            if (offset >= file.size())
                 throw std::runtime_error("chunk offset beyond the end of the file");
+            const size_t length = static_cast<size_t>(std::min<uint64_t>(count, file.size() - offset));
             out.insert(out.end(), file.begin() + static_cast<ptrdiff_t>(offset),
-                       file.begin() + static_cast<ptrdiff_t>(offset + count));
+                       file.begin() + static_cast<ptrdiff_t>(offset + length));
         }
     }
     return out;
