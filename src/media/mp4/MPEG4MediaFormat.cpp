@@ -329,6 +329,10 @@ void TMPEG4MediaFormat::ReadItem(TQTAtom* node) {
         SaveRefusal = L"an item could not be read";
         return;
     }
+    // An item of size 0 runs to the end of the list; kept that way it would swallow the items written
+    // after it, so it is kept with its actual size.
+    if (node->SizeToEnd)
+        PutBE32(bytes.data(), static_cast<uint32_t>(node->Size));
     const uint32_t type = node->AtomType;
     if (TBaseTag* tag = FindItemTag(type)) {
         tag->LoadFromBuffer(bytes.data(), bytes.size());

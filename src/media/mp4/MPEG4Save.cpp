@@ -136,6 +136,8 @@ bool TMPEG4MediaFormat::SaveTags(uint32_t) {
                 if (!Stream->SetPosition(child->Offset))
                     throw EStreamError(L"Stream read error");
                 Stream->ReadBuffer(bytes.data(), child->Size);
+                if (child->SizeToEnd) // it must end where it ends now, not at the end of the new "meta"
+                    PutBE32(bytes.data(), static_cast<uint32_t>(child->Size));
                 fresh.WriteBuffer(bytes.data(), child->Size);
             }
             writeItemList();
@@ -237,9 +239,17 @@ bool TMPEG4MediaFormat::SaveRebuilt(const std::vector<uint8_t>& newAtom, TQTAtom
         enclosing = {UdtaAtom, MoovAtom};
     } else {
         cut = target->DataOffset();
+        const TQTAtom* last = nullptr;
         for (const auto& child : target->Children)
             if (!child->IsFree())
-                cut = child->End();
+                last = child.get();
+        if (last && last->SizeToEnd) {
+            // It would swallow whatever follows it inside the container.
+            Refuse(L"the atom before the new metadata runs to the end of its parent");
+            return false;
+        }
+        if (last)
+            cut = last->End();
         resume = target->End();
         if (target == UdtaAtom)
             enclosing = {UdtaAtom, MoovAtom};

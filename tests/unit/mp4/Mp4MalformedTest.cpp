@@ -133,7 +133,7 @@ TEST_F(Mp4Malformed, UnusualButValidLayoutsOpen) {
 TEST_F(Mp4Malformed, ChunkTablesThatCannotBeTrustedBlockOnlyRebuilds) {
     // A count larger than the table holds.
     const Bytes table = Atom("stco", Join({BE32(0), BE32(1000), BE32(1)}));
-    auto format = OpenBytes(MinimalFile(Titled("ok"), {0, table, {}}));
+    auto format = OpenBytes(MinimalFile(Titled("ok"), WithChunkTable(table)));
     EXPECT_TRUE(format->IsOpen());
     EXPECT_TRUE(format->ChunkOffsetTables.empty());
     EXPECT_FALSE(format->RebuildRefusal.empty());

@@ -328,6 +328,23 @@ TEST_F(Mp4Save, NothingChangedWritesNothing) {
     EXPECT_EQ(ReadBytes(path), before);
 }
 
+TEST_F(Mp4Save, ItemsOfSizeZeroKeepTheirExtent) {
+    // The last item runs to the end of the list (size 0); items written after it must not land inside it.
+    const Bytes openEnded = Join({BE32(0), BE32(item::kArtist), Atom("data", Join({BE32(1), BE32(0), Text("Artist")}))});
+    const fs::path path = folder.Path() / "open.m4a";
+    WriteBytes(path, MinimalFile(Join({DataItem(item::kTitle, 1, Text("Title")), openEnded}), WithSlack(256)));
+    {
+        auto format = OpenMp4(path, true);
+        ASSERT_EQ(Narrow(format->Tags->Artist->Value), "Artist");
+        format->Tags->Album->SetValue(L"Album");
+        ASSERT_TRUE(format->Post(0));
+    }
+    auto format = OpenMp4(path);
+    EXPECT_EQ(Narrow(format->Tags->Artist->Value), "Artist");
+    EXPECT_EQ(Narrow(format->Tags->Title->Value), "Title");
+    EXPECT_EQ(Narrow(format->Tags->Album->Value), "Album");
+}
+
 // ---- failures -------------------------------------------------------------------------------------
 
 struct FaultCase {
@@ -382,8 +399,16 @@ TEST_F(Mp4Save, LayoutsTheRebuildCannotFollowAreRefused) {
     // What makes the rebuild unsafe, with no slack in "meta" so that a save must rebuild.
     const Bytes badTable = Atom("stco", Join({BE32(0), BE32(1000), BE32(1)}));
     std::vector<std::pair<std::string, Bytes>> cases;
-    cases.emplace_back("chunk table count", MinimalFile(title, {0, badTable, {}}));
-    cases.emplace_back("fragments", MinimalFile(title, {0, {}, Atom("moof", Atom("mfhd", Bytes(8, 0)))}));
+    cases.emplace_back("chunk table count", MinimalFile(title, WithChunkTable(badTable)));
+    cases.emplace_back("fragments", MinimalFile(title, WithTail(Atom("moof", Atom("mfhd", Bytes(8, 0))))));
+    {
+        // No user data yet, and the last atom of moov runs to its end: a new udta behind it would land
+        // inside it.
+        MinimalOptions options;
+        options.NoUserData = true;
+        options.MoovTail = Join({BE32(0), Text("zzzz"), Bytes(8, 0)});
+        cases.emplace_back("open-ended last atom", MinimalFile({}, options));
+    }
     {
         // A chunk offset that points into the metadata.
         const Bytes plain = MinimalFile(title);
@@ -395,7 +420,7 @@ TEST_F(Mp4Save, LayoutsTheRebuildCannotFollowAreRefused) {
                 break;
             }
         cases.emplace_back("chunk in meta",
-                           MinimalFile(title, {0, Atom("stco", Join({BE32(0), BE32(1), BE32(metaAt + 12)})), {}}));
+                           MinimalFile(title, WithChunkTable(Atom("stco", Join({BE32(0), BE32(1), BE32(metaAt + 12)})))));
     }
     for (const auto& [name, bytes] : cases) {
         const fs::path path = folder.Path() / "refused.m4a";
@@ -409,9 +434,9 @@ TEST_F(Mp4Save, LayoutsTheRebuildCannotFollowAreRefused) {
         EXPECT_EQ(FolderListing(folder.Path()), std::vector<std::string>{"refused.m4a"}) << name;
 
         // With room in "meta" the same change is written in place: nothing moves.
-        const Bytes roomy = name == "chunk table count" ? MinimalFile(title, {256, badTable, {}})
+        const Bytes roomy = name == "chunk table count" ? MinimalFile(title, WithChunkTable(badTable, 256))
                           : name == "fragments"
-                              ? MinimalFile(title, {256, {}, Atom("moof", Atom("mfhd", Bytes(8, 0)))})
+                              ? MinimalFile(title, WithTail(Atom("moof", Atom("mfhd", Bytes(8, 0))), 256))
                               : Bytes{};
         if (roomy.empty())
             continue;

@@ -41,6 +41,26 @@ Bytes MinimalAudio() {
     return audio;
 }
 
+MinimalOptions WithChunkTable(const Bytes& table, uint32_t slack) {
+    MinimalOptions options;
+    options.ChunkTable = table;
+    options.Slack = slack;
+    return options;
+}
+
+MinimalOptions WithTail(const Bytes& tail, uint32_t slack) {
+    MinimalOptions options;
+    options.Tail = tail;
+    options.Slack = slack;
+    return options;
+}
+
+MinimalOptions WithSlack(uint32_t slack) {
+    MinimalOptions options;
+    options.Slack = slack;
+    return options;
+}
+
 Bytes MinimalFile(const Bytes& items, const MinimalOptions& options) {
     const Bytes ftyp = Atom("ftyp", Join({Text("M4A "), BE32(0), Text("M4A isom")}));
     Bytes mvhdBody(100, 0);
@@ -61,7 +81,8 @@ Bytes MinimalFile(const Bytes& items, const MinimalOptions& options) {
         Bytes metaBody = Join({BE32(0), metaHdlr, Atom("ilst", items)});
         if (options.Slack >= 8)
             metaBody = Join({metaBody, Atom("free", Bytes(options.Slack - 8, 0))});
-        return Atom("moov", Join({Atom("mvhd", mvhdBody), trak, Atom("udta", Atom("meta", metaBody))}));
+        const Bytes udta = options.NoUserData ? Bytes{} : Atom("udta", Atom("meta", metaBody));
+        return Atom("moov", Join({Atom("mvhd", mvhdBody), trak, udta, options.MoovTail}));
     };
     const Bytes moov = build(0);
     const Bytes file = Join({ftyp, build(uint32_t(ftyp.size() + moov.size() + 8)), Atom("mdat", MinimalAudio())});

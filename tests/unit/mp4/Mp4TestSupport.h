@@ -31,8 +31,14 @@ struct MinimalOptions {
     uint32_t Slack = 0;
     Bytes ChunkTable;
     Bytes Tail;
+    // Without udta (and so without items), and with these bytes as the last children of moov.
+    bool NoUserData = false;
+    Bytes MoovTail;
 };
-Bytes MinimalFile(const Bytes& items, const MinimalOptions& options = {});
+Bytes MinimalFile(const Bytes& items, const MinimalOptions& options = MinimalOptions());
+MinimalOptions WithChunkTable(const Bytes& table, uint32_t slack = 0);
+MinimalOptions WithTail(const Bytes& tail, uint32_t slack = 0);
+MinimalOptions WithSlack(uint32_t slack);
 Bytes MinimalAudio();
 
 // ---- files --------------------------------------------------------------------------------------
