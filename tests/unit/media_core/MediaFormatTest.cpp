@@ -179,7 +179,7 @@ TEST_F(MediaFormatTest, BlockStoreKeepsBlobsInOrderWithinFourMebibytes) {
     EXPECT_EQ(f.BlocksSize(), 3u);
 
     LogCapture log;
-    std::vector<uint8_t> big(TBaseMediaFormat::kBlockStoreLimit - 16, 0xAB);
+    std::vector<uint8_t> big(TBaseMediaFormat::kBlockStoreLimit - 8, 0xAB);
     TMemoryStream bigSrc;
     bigSrc.Write(big.data(), static_cast<int64_t>(big.size()));
     bigSrc.SetPosition(0);
@@ -196,7 +196,7 @@ TEST_F(MediaFormatTest, BlockStoreKeepsBlobsInOrderWithinFourMebibytes) {
 TEST(SiblingName, ShortNamesConcatenateLongNamesGetARandomShortName) {
     const std::wstring sep(1, kPathDelimiter);
     const std::wstring dir = L"C:" + sep + std::wstring(200, L'd');
-    const std::wstring longFile = dir + sep + std::wstring(49, L'f') + L".mp3"; // 250 characters
+    const std::wstring longFile = dir + sep + std::wstring(42, L'f') + L".mp3"; // 250 characters
     ASSERT_EQ(longFile.size(), 250u);
     const std::wstring made = MakeSiblingFileName(longFile, L".~temporary");
     ASSERT_EQ(made.size(), dir.size() + 1 + 8 + 11);

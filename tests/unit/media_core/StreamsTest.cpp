@@ -58,8 +58,9 @@ TEST(FileStreams, ReadAheadServesSmallAndLargeReadsInOrder) {
         std::string got(static_cast<size_t>(st.Count), '\0');
         ASSERT_EQ(s.Read(got.data(), st.Count), st.Expect) << "at " << st.Pos;
         got.resize(static_cast<size_t>(st.Expect));
-        if (st.Expect > 0)
+        if (st.Expect > 0) {
             EXPECT_EQ(got, content.substr(static_cast<size_t>(st.Pos), static_cast<size_t>(st.Expect)));
+        }
         EXPECT_EQ(s.Position(), std::min<int64_t>(std::max<int64_t>(st.Pos, st.Pos + st.Expect), st.Pos + st.Count));
     }
 }

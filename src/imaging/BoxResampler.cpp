@@ -1,0 +1,102 @@
+// Area-weighted box resampling with exact integer coverage weights.
+//
+// Along one axis, source pixel s spans [s*dst, (s+1)*dst) and destination pixel d spans
+// [d*src, (d+1)*src) in units of 1/(src*dst) of the whole length; the weight of s in d is the length of
+// the overlap, so the weights of one destination pixel sum to src. A destination value is
+// sum(wx * wy * p) / (srcW * srcH), rounded: exact block averages when downscaling by whole factors,
+// plain replication when upscaling by whole factors.
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+#include "imaging/ImageCodecs.h"
+
+namespace mellodeck {
+namespace {
+
+struct AxisWeights {
+    std::vector<int> first;     // first source index per destination index
+    std::vector<size_t> offset; // start of its weights in `weights`; offset[d + 1] ends them
+    std::vector<uint32_t> weights;
+};
+
+AxisWeights BuildAxis(int src, int dst) {
+    AxisWeights axis;
+    axis.first.resize(static_cast<size_t>(dst));
+    axis.offset.resize(static_cast<size_t>(dst) + 1);
+    axis.weights.reserve(static_cast<size_t>(src) + static_cast<size_t>(dst));
+    for (int d = 0; d < dst; ++d) {
+        const int64_t lo = static_cast<int64_t>(d) * src;
+        const int64_t hi = lo + src;
+        const int64_t s0 = lo / dst;
+        const int64_t s1 = (hi - 1) / dst;
+        axis.first[static_cast<size_t>(d)] = static_cast<int>(s0);
+        axis.offset[static_cast<size_t>(d)] = axis.weights.size();
+        for (int64_t s = s0; s <= s1; ++s) {
+            const int64_t w = std::min(hi, (s + 1) * dst) - std::max(lo, s * dst);
+            axis.weights.push_back(static_cast<uint32_t>(w));
+        }
+    }
+    axis.offset[static_cast<size_t>(dst)] = axis.weights.size();
+    return axis;
+}
+
+} // namespace
+
+Bitmap32 ResampleBox(const Bitmap32& source, int newWidth, int newHeight) {
+    Bitmap32 result;
+    if (source.Empty() || newWidth <= 0 || newHeight <= 0 || newWidth > kMaxImageSide || newHeight > kMaxImageSide ||
+        static_cast<int64_t>(newWidth) * newHeight > kMaxImagePixels)
+        return result;
+    try {
+        const int sw = source.Width(), sh = source.Height();
+        const AxisWeights ax = BuildAxis(sw, newWidth);
+        const AxisWeights ay = BuildAxis(sh, newHeight);
+        const uint64_t total = static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh);
+
+        std::vector<uint8_t> pixels(static_cast<size_t>(newWidth) * static_cast<size_t>(newHeight) * 4);
+        // One source row resampled horizontally (each value at most 255 * sw, so 32 bits hold it); kept
+        // while consecutive destination rows need the same source row.
+        std::vector<uint32_t> rowSums(static_cast<size_t>(newWidth) * 4);
+        int cachedRow = -1;
+        std::vector<uint64_t> acc(static_cast<size_t>(newWidth) * 4);
+
+        for (int dy = 0; dy < newHeight; ++dy) {
+            std::fill(acc.begin(), acc.end(), 0);
+            const size_t yBegin = ay.offset[static_cast<size_t>(dy)], yEnd = ay.offset[static_cast<size_t>(dy) + 1];
+            for (size_t k = yBegin; k < yEnd; ++k) {
+                const int sy = ay.first[static_cast<size_t>(dy)] + static_cast<int>(k - yBegin);
+                if (sy != cachedRow) {
+                    const uint8_t* row = source.Row(sy);
+                    for (int dx = 0; dx < newWidth; ++dx) {
+                        uint32_t sum[4] = {0, 0, 0, 0};
+                        const size_t xBegin = ax.offset[static_cast<size_t>(dx)];
+                        const size_t xEnd = ax.offset[static_cast<size_t>(dx) + 1];
+                        const uint8_t* px = row + static_cast<size_t>(ax.first[static_cast<size_t>(dx)]) * 4;
+                        for (size_t j = xBegin; j < xEnd; ++j, px += 4) {
+                            const uint32_t w = ax.weights[j];
+                            sum[0] += w * px[0];
+                            sum[1] += w * px[1];
+                            sum[2] += w * px[2];
+                            sum[3] += w * px[3];
+                        }
+                        std::copy(sum, sum + 4, rowSums.begin() + static_cast<std::ptrdiff_t>(dx) * 4);
+                    }
+                    cachedRow = sy;
+                }
+                const uint64_t wy = ay.weights[k];
+                for (size_t i = 0; i < acc.size(); ++i)
+                    acc[i] += wy * rowSums[i];
+            }
+            uint8_t* dst = pixels.data() + static_cast<size_t>(dy) * static_cast<size_t>(newWidth) * 4;
+            for (size_t i = 0; i < acc.size(); ++i)
+                dst[i] = static_cast<uint8_t>((acc[i] + total / 2) / total);
+        }
+        result.Assign(newWidth, newHeight, std::move(pixels));
+    } catch (const std::exception&) {
+        return Bitmap32();
+    }
+    return result;
+}
+
+} // namespace mellodeck

@@ -1,0 +1,184 @@
+// Picking a decoder: by signature, by file extension, and reading picture files.
+#include "imaging/ImageCodecs.h"
+
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "imaging/ImageDecoders.h"
+
+namespace mellodeck {
+namespace {
+
+// Picture files larger than this are not read (the largest picture the decoders accept fits easily).
+constexpr uintmax_t kMaxImageFileSize = 64ull * 1024 * 1024;
+
+bool StartsWith(const uint8_t* data, size_t size, const char* signature, size_t length) {
+    return size >= length && std::memcmp(data, signature, length) == 0;
+}
+
+wchar_t LowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+// The extension of the last path component, without the dot; empty when there is none.
+std::wstring ExtensionOf(const std::wstring& fileName) {
+    const size_t slash = fileName.find_last_of(L"\\/");
+    const size_t dot = fileName.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        return std::wstring();
+    return fileName.substr(dot + 1);
+}
+
+// A file system path from wide text. Windows paths are UTF-16 already; elsewhere wide text is turned into
+// UTF-8 here, because the standard library would convert it through the current C locale (plain ASCII in
+// most processes) and fail on anything beyond it.
+std::filesystem::path PathFromWide(const std::wstring& text) {
+#ifdef _WIN32
+    return std::filesystem::path(text);
+#else
+    std::u8string utf8;
+    utf8.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+                const char32_t low = static_cast<char32_t>(text[i + 1]);
+                if (low >= 0xDC00 && low < 0xE000) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            utf8 += static_cast<char8_t>(c);
+        } else if (c < 0x800) {
+            utf8 += static_cast<char8_t>(0xC0 | (c >> 6));
+            utf8 += static_cast<char8_t>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            utf8 += static_cast<char8_t>(0xE0 | (c >> 12));
+            utf8 += static_cast<char8_t>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char8_t>(0x80 | (c & 0x3F));
+        } else {
+            utf8 += static_cast<char8_t>(0xF0 | (c >> 18));
+            utf8 += static_cast<char8_t>(0x80 | ((c >> 12) & 0x3F));
+            utf8 += static_cast<char8_t>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char8_t>(0x80 | (c & 0x3F));
+        }
+    }
+    return std::filesystem::path(utf8);
+#endif
+}
+
+} // namespace
+
+ImageKind DetectImageKind(const uint8_t* data, size_t size) {
+    if (!data)
+        return ImageKind::Unknown;
+    if (StartsWith(data, size, "\xFF\xD8\xFF", 3))
+        return ImageKind::Jpeg;
+    if (StartsWith(data, size, "\x89PNG\r\n\x1A\n", 8))
+        return ImageKind::Png;
+    if (StartsWith(data, size, "GIF87a", 6) || StartsWith(data, size, "GIF89a", 6))
+        return ImageKind::Gif;
+    // Classic TIFF (42) and BigTIFF (43), both byte orders.
+    if (StartsWith(data, size, "II*\0", 4) || StartsWith(data, size, "MM\0*", 4) ||
+        StartsWith(data, size, "II+\0", 4) || StartsWith(data, size, "MM\0+", 4))
+        return ImageKind::Tiff;
+    // "BM" alone is too weak a signature; also require a known bitmap header size.
+    if (StartsWith(data, size, "BM", 2) && size >= 18) {
+        const uint32_t headerSize = static_cast<uint32_t>(data[14]) | (static_cast<uint32_t>(data[15]) << 8) |
+                                    (static_cast<uint32_t>(data[16]) << 16) | (static_cast<uint32_t>(data[17]) << 24);
+        switch (headerSize) {
+        case 12:
+        case 16:
+        case 40:
+        case 52:
+        case 56:
+        case 64:
+        case 108:
+        case 124:
+            return ImageKind::Bmp;
+        default:
+            break;
+        }
+    }
+    return ImageKind::Unknown;
+}
+
+ImageKind ImageKindFromExtension(const std::wstring& extension) {
+    std::wstring ext = extension;
+    if (!ext.empty() && ext[0] == L'.')
+        ext.erase(0, 1);
+    for (wchar_t& c : ext)
+        c = LowerAscii(c);
+    if (ext == L"jpg" || ext == L"jpeg" || ext == L"jpe" || ext == L"jfif")
+        return ImageKind::Jpeg;
+    if (ext == L"png")
+        return ImageKind::Png;
+    if (ext == L"gif")
+        return ImageKind::Gif;
+    if (ext == L"tif" || ext == L"tiff")
+        return ImageKind::Tiff;
+    if (ext == L"bmp" || ext == L"dib")
+        return ImageKind::Bmp;
+    return ImageKind::Unknown;
+}
+
+bool DecodeImage(ImageKind kind, const uint8_t* data, size_t size, Bitmap32& out) {
+    if (!data || size == 0)
+        return false;
+    try {
+        switch (kind) {
+        case ImageKind::Jpeg:
+            return imaging_detail::DecodeJpeg(data, size, out);
+        case ImageKind::Png:
+            return imaging_detail::DecodePng(data, size, out);
+        case ImageKind::Gif:
+            return imaging_detail::DecodeGif(data, size, out);
+        case ImageKind::Tiff:
+            return imaging_detail::DecodeTiff(data, size, out);
+        case ImageKind::Bmp:
+            return imaging_detail::DecodeBmp(data, size, out);
+        case ImageKind::Unknown:
+            break;
+        }
+    } catch (...) {
+        // The decoders do not throw; an owner's change callback might.
+    }
+    return false;
+}
+
+bool DecodeImageAuto(const uint8_t* data, size_t size, const std::wstring& fileName, Bitmap32& out) {
+    const ImageKind byContent = DetectImageKind(data, size);
+    if (byContent != ImageKind::Unknown && DecodeImage(byContent, data, size, out))
+        return true;
+    const ImageKind byExtension = ImageKindFromExtension(ExtensionOf(fileName));
+    return byExtension != ImageKind::Unknown && byExtension != byContent && DecodeImage(byExtension, data, size, out);
+}
+
+bool LoadImageFile(const std::wstring& path, Bitmap32& out) {
+    try {
+        const std::filesystem::path file = PathFromWide(path);
+        std::error_code ec;
+        const uintmax_t fileSize = std::filesystem::file_size(file, ec);
+        if (ec || fileSize == 0 || fileSize > kMaxImageFileSize)
+            return false;
+        std::ifstream in(file, std::ios::binary);
+        if (!in)
+            return false;
+        std::vector<uint8_t> bytes(static_cast<size_t>(fileSize));
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        // The file may have shrunk between the size query and the read.
+        bytes.resize(static_cast<size_t>(in.gcount()));
+        return DecodeImageAuto(bytes.data(), bytes.size(), path, out);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace mellodeck
