@@ -118,6 +118,12 @@ TEST_F(Mp4Malformed, UnusualButValidLayoutsOpen) {
         Bytes items = Join({Titled("kept"), BE32(4), BE32(item::kArtist)});
         cases.emplace_back("item shorter than a header", MinimalFile(items));
     }
+    {
+        // No length in the movie header: the sound track's media header gives it.
+        Bytes b = good;
+        PutSize(b, Find(b, "mvhd") + 24, 0);
+        cases.emplace_back("movie without duration", b);
+    }
     for (const auto& [name, bytes] : cases) {
         auto format = OpenBytes(bytes);
         EXPECT_EQ(format->LastError, 0u) << name;

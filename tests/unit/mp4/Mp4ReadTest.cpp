@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, Mp4Read,
                                            "tagged-faststart.m4a", "alac-tagged.m4a", "twotrack-tagged.m4a",
                                            "covers3.m4a", "longtitle.m4a", "basic.m4a", "co64.m4a", "size64.m4a",
                                            "size0-moov.m4a", "size0-mdat.m4a", "v1.m4a", "gnre.m4a", "noudta.m4a",
-                                           "nometa.m4a", "twotrack-co64.m4a"),
+                                           "nometa.m4a", "twotrack-co64.m4a", "udta-early.m4a"),
                          [](const auto& info) {
                              std::string name = info.param;
                              for (char& c : name)
@@ -125,6 +125,10 @@ TEST_F(Mp4Layout, TheTreeShowsTheLayoutsThatWereMade) {
     ASSERT_GE(v1->MovieHeader.size(), 9u);
     EXPECT_EQ(v1->MovieHeader[8], 1); // version
     EXPECT_DOUBLE_EQ(v1->GetDuration(), 3.0);
+    auto v0 = OpenMp4(FixturePath("mp4/tagged-faststart.m4a"));
+    EXPECT_EQ(v1->AudioTimeScale, 44100u); // from the version-1 media header
+    EXPECT_EQ(v1->AudioDuration, v0->AudioDuration);
+    EXPECT_EQ(v1->MovieDuration, v0->MovieDuration);
 
     auto two = OpenMp4(FixturePath("mp4/twotrack-co64.m4a"));
     EXPECT_EQ(two->ChunkOffsetTables.size(), 2u);

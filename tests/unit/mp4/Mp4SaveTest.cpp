@@ -154,7 +154,7 @@ const LayoutCase kLayouts[] = {
     {"v1.m4a", true},              {"twotrack-tagged.m4a", true},  {"twotrack-co64.m4a", true},
     {"alac-tagged.m4a", true},     {"covers3.m4a", true},          {"gnre.m4a", true},
     {"aac.m4a", false},            {"aac-faststart.m4a", false},   {"twotrack.m4a", false},
-    {"noudta.m4a", false},         {"nometa.m4a", false},
+    {"noudta.m4a", false},         {"nometa.m4a", false},          {"udta-early.m4a", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, Mp4SaveLayouts, ::testing::Combine(::testing::ValuesIn(kLayouts), ::testing::Bool()),
