@@ -1,11 +1,16 @@
 #include "media/core/MediaManager.h"
+#include "media/mp3/MP3MediaFormat.h"
 #include "media/mp4/MPEG4MediaFormat.h"
 
 namespace mellodeck {
 
 void RegisterBuiltInFormats(TMediaManager& manager) {
-    manager.RegisterFormat(".m4a", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File", L"Marquill.MPEG4.audio.file");
-    manager.RegisterFormat(".m4p", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File", L"Marquill.MPEG4.audio.file");
+    manager.RegisterFormat(".mp3", [] { return std::make_unique<TMP3MediaFormat>(); }, L"MPEG Audio File",
+                           L"Marquill.MPEG.audio.file");
+    manager.RegisterFormat(".m4a", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File",
+                           L"Marquill.MPEG4.audio.file");
+    manager.RegisterFormat(".m4p", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File",
+                           L"Marquill.MPEG4.audio.file");
 }
 
 } // namespace mellodeck

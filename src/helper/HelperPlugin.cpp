@@ -1,0 +1,226 @@
+// gen_Pelorix.dll: a general-purpose plug-in of the player. Inside the player's process it publishes the
+// file that plays, with its artist, album and title, in the shared block, signals the file and tags events,
+// and answers the manager's two private messages on the player's main window. `InstallPlugin` (called by
+// the manager, in the manager's process) copies this library into the player's Plugins folder and asks
+// the running player to restart so that it loads it.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "helper/GeneralPurposePlugin.h"
+#include "player/HelperProtocol.h"
+#include "player/PlayerCommandLine.h"
+
+using namespace mellodeck;
+using namespace mellodeck::helper;
+
+namespace {
+
+HINSTANCE gInstance = nullptr;
+HWND gPlayer = nullptr;
+WNDPROC gPlayerProc = nullptr;
+HANDLE gFileEvent = nullptr;
+HANDLE gTagsEvent = nullptr;
+HANDLE gMapping = nullptr;
+THelperBlock* gBlock = nullptr;
+std::wstring gCurrentFile; // the file the block describes, as the player named it
+
+char gDescription[] = "Mellodeck now-playing helper";
+
+int PluginInit();
+void PluginConfig();
+void PluginQuit();
+
+// The record the player receives; it fills hwndParent and hDllInstance before calling init.
+TGeneralPurposePlugin gPlugin{kPluginInterfaceVersion, gDescription, &PluginInit, &PluginConfig, &PluginQuit,
+                              nullptr, nullptr};
+
+std::string ToAnsi(const std::wstring& text) {
+    if (text.empty())
+        return std::string();
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                            nullptr);
+    return out;
+}
+
+std::wstring FromAnsi(const char* text) {
+    if (!text || !*text)
+        return std::wstring();
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring out(n > 1 ? static_cast<size_t>(n - 1) : 0, L'\0');
+    if (n > 1)
+        MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), n);
+    return out;
+}
+
+// One metadata field of a file, as the player knows it; empty when it has none.
+std::wstring PlayerMetadata(const std::wstring& file, const wchar_t* name) {
+    std::vector<wchar_t> buffer(1024, L'\0');
+    TExtendedFileInfoW info{file.c_str(), name, buffer.data(), buffer.size()};
+    if (SendMessageW(gPlayer, WM_USER, reinterpret_cast<WPARAM>(&info), kIpcGetExtendedFileInfoW) != 1)
+        return std::wstring();
+    buffer.back() = L'\0'; // whatever the player wrote, the text ends inside the buffer
+    return std::wstring(buffer.data());
+}
+
+// Writes the three tag fields; true when any of them changed.
+bool PublishTags() {
+    TBlockTags old;
+    ReadTags(*gBlock, old);
+    TBlockTags now;
+    if (!gCurrentFile.empty()) {
+        now.Artist = ToAnsi(PlayerMetadata(gCurrentFile, L"artist")).substr(0, kTagSize);
+        now.Album = ToAnsi(PlayerMetadata(gCurrentFile, L"album")).substr(0, kTagSize);
+        now.Title = ToAnsi(PlayerMetadata(gCurrentFile, L"title")).substr(0, kTagSize);
+    }
+    WriteField(gBlock->ArtistText, gBlock->ArtistLength, now.Artist);
+    WriteField(gBlock->AlbumText, gBlock->AlbumLength, now.Album);
+    WriteField(gBlock->TitleText, gBlock->TitleLength, now.Title);
+    gBlock->Version = kBlockVersion;
+    return now.Artist != old.Artist || now.Album != old.Album || now.Title != old.Title;
+}
+
+// A file starts playing. `always` signals even when the block already names it (a new start of the same
+// file); the wide notice that follows the 8-bit one for the same file stays silent.
+void PublishFile(const std::wstring& file, bool always) {
+    if (!gBlock)
+        return;
+    const std::string name = ToAnsi(file);
+    const bool changed = ReadFileName(*gBlock) != name;
+    gCurrentFile = file;
+    PublishTags();
+    // A path too long for the field would name another file when cut: publish no file instead.
+    if (name.size() <= kFileNameSize)
+        WriteField(gBlock->FileName, gBlock->FileNameLength, name);
+    else
+        SetLength(gBlock->FileNameLength, 0);
+    if (changed || always)
+        SetEvent(gFileEvent);
+}
+
+LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_HELPER_VERSION)
+        return kHelperVersion;
+    if (message == WM_HELPER_STRINGS)
+        return 0; // TextA and TextB carry nothing this helper acts on
+    const LRESULT result = CallWindowProcW(gPlayerProc, window, message, wParam, lParam);
+    if (message == WM_USER) {
+        if (lParam == kIpcPlayingFile && wParam)
+            PublishFile(FromAnsi(reinterpret_cast<const char*>(wParam)), true);
+        else if (lParam == kIpcPlayingFileW && wParam)
+            PublishFile(reinterpret_cast<const wchar_t*>(wParam), false);
+        else if (lParam == kIpcCallbackMisc && wParam == kIpcCallbackMiscTitle && gBlock && PublishTags())
+            SetEvent(gTagsEvent);
+    }
+    return result;
+}
+
+void Release() {
+    if (gPlayer && gPlayerProc &&
+        GetWindowLongPtrW(gPlayer, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&PlayerWindowProc))
+        SetWindowLongPtrW(gPlayer, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gPlayerProc));
+    gPlayerProc = nullptr;
+    if (gBlock)
+        UnmapViewOfFile(gBlock);
+    gBlock = nullptr;
+    for (HANDLE* h : {&gMapping, &gFileEvent, &gTagsEvent}) {
+        if (*h)
+            CloseHandle(*h);
+        *h = nullptr;
+    }
+}
+
+int PluginInit() {
+    gPlayer = gPlugin.hwndParent;
+    if (!gPlayer)
+        return 1;
+    // Auto-reset: each signal wakes the manager's wait once.
+    gFileEvent = CreateEventW(nullptr, FALSE, FALSE, kFileEventName);
+    gTagsEvent = CreateEventW(nullptr, FALSE, FALSE, kTagsEventName);
+    gMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(kBlockSize),
+                                  kBlockName);
+    if (gMapping)
+        gBlock = static_cast<THelperBlock*>(MapViewOfFile(gMapping, FILE_MAP_ALL_ACCESS, 0, 0, kBlockSize));
+    if (!gFileEvent || !gTagsEvent || !gBlock) {
+        Release();
+        return 1;
+    }
+    gBlock->Version = kBlockVersion;
+    gPlayerProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(gPlayer, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PlayerWindowProc)));
+    // A player that already plays (plug-ins loaded late) has its file published at once.
+    if (SendMessageW(gPlayer, WM_USER, 0, kIpcIsPlaying) != 0) {
+        const WPARAM index = static_cast<WPARAM>(SendMessageW(gPlayer, WM_USER, 0, kIpcGetListPos));
+        const auto* file = reinterpret_cast<const wchar_t*>(SendMessageW(gPlayer, WM_USER, index, kIpcGetPlaylistFileW));
+        if (file)
+            PublishFile(file, true);
+    }
+    return 0;
+}
+
+void PluginConfig() {}
+
+void PluginQuit() { Release(); }
+
+} // namespace
+
+extern "C" {
+
+TGeneralPurposePlugin* winampGetGeneralPurposePlugin() { return &gPlugin; }
+
+// Copies this library into the Plugins folder of the player named by its file-type registration and asks
+// the running player to restart with it. 0 on success, else a system error code.
+int32_t InstallPlugin() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"Winamp.File\\shell\\open\\command", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return ERROR_FILE_NOT_FOUND;
+    DWORD type = 0, size = 0;
+    std::wstring command;
+    LONG status = RegQueryValueExW(key, L"", nullptr, &type, nullptr, &size);
+    if (status == ERROR_SUCCESS && type == REG_SZ) {
+        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+        status = RegQueryValueExW(key, L"", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+        if (status == ERROR_SUCCESS && type == REG_SZ)
+            command = buffer.data();
+    }
+    RegCloseKey(key);
+    const std::wstring player = PlayerPathFromCommand(command);
+    const size_t slash = player.find_last_of(L"\\:");
+    if (player.empty() || slash == std::wstring::npos)
+        return ERROR_FILE_NOT_FOUND;
+    const std::wstring plugins = player.substr(0, slash + 1) + L"Plugins";
+    CreateDirectoryW(plugins.c_str(), nullptr);
+    const std::wstring target = plugins + L"\\gen_Pelorix.dll";
+
+    std::vector<wchar_t> self(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(gInstance, self.data(), static_cast<DWORD>(self.size()));
+    if (n == 0 || n >= self.size())
+        return ERROR_BAD_PATHNAME;
+    if (lstrcmpiW(self.data(), target.c_str()) != 0 && !CopyFileW(self.data(), target.c_str(), FALSE)) {
+        const DWORD error = GetLastError();
+        // A copy already in place (held open by a player that runs it) is as good as a new one.
+        if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return static_cast<int32_t>(error ? error : ERROR_WRITE_FAULT);
+    }
+    // A running player restarts and loads its plug-ins again, this one among them.
+    HWND window = FindWindowW(L"Winamp v1.x", nullptr);
+    if (window)
+        PostMessageW(window, WM_USER, 0, kIpcRestart);
+    return 0;
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        gInstance = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+} // extern "C"

@@ -1,0 +1,302 @@
+#include "media/id3/FrameText.h"
+
+#include <cstring>
+
+#include "media/core/PlatformFile.h"
+
+namespace mellodeck {
+namespace {
+
+// Longest delimited UTF-16 string looked at, in bytes from the string start (mark included).
+constexpr size_t kMaxDelimitedUtf16 = 510;
+
+bool IsLineEnd(uint32_t c) { return c == 0 || c == 13 || c == 10; }
+
+uint16_t Unit(const uint8_t* p, bool bigEndian) {
+    return bigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
+}
+
+// Byte order mark at p (when two bytes are there): 1 = little-endian, 2 = big-endian, 0 = none.
+int ByteOrderMark(const uint8_t* p, size_t left) {
+    if (left < 2)
+        return 0;
+    if (p[0] == 0xFF && p[1] == 0xFE)
+        return 1;
+    if (p[0] == 0xFE && p[1] == 0xFF)
+        return 2;
+    return 0;
+}
+
+std::wstring UnitsToWide(const uint8_t* p, size_t units, bool bigEndian) {
+    std::u16string s;
+    s.reserve(units);
+    for (size_t i = 0; i < units; ++i)
+        s.push_back(static_cast<char16_t>(Unit(p + 2 * i, bigEndian)));
+    return WideFromUtf16(s);
+}
+
+void CheckEncoding(uint8_t encoding) {
+    if (encoding > 3)
+        throw EMP3MediaFormat(kTextUnknownFrameEncoding);
+}
+
+std::wstring ReadLatin1(TFrameCursor& c, int count) {
+    if (count == kDelimited) {
+        const uint8_t* start = c.Pos;
+        const uint8_t* p = start;
+        while (p < c.End && !IsLineEnd(*p))
+            ++p;
+        std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(start), p - start));
+        if (p < c.End) {
+            if (*p == 13 && p + 1 < c.End && p[1] == 10)
+                ++p;
+            ++p;
+        }
+        c.Pos = p;
+        return text;
+    }
+    const size_t n = std::min<size_t>(static_cast<size_t>(count), c.Left());
+    std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(c.Pos), n));
+    c.Pos += n;
+    TrimTrailingControls(text);
+    return text;
+}
+
+std::wstring ReadUtf16(TFrameCursor& c, int count, uint8_t original) {
+    const uint8_t* start = c.Pos;
+    const size_t left = c.Left();
+    const int mark = ByteOrderMark(start, left);
+    const bool bigEndian = mark ? mark == 2 : original == 2;
+    if (count == kDelimited) {
+        // Without a mark, version 1 text is read little-endian like the counted case: an empty
+        // description written as a bare 00 00 is common and must not be mistaken for payload.
+        const size_t limit = std::min(left, kMaxDelimitedUtf16);
+        const size_t first = mark ? 2 : 0;
+        for (size_t i = first; i + 1 < limit; i += 2) {
+            if (Unit(start + i, bigEndian) == 0) {
+                std::wstring text = UnitsToWide(start + first, (i - first) / 2, bigEndian);
+                c.Pos = start + i + 2;
+                return text;
+            }
+        }
+        return std::wstring(); // no terminator close enough: the cursor stays
+    }
+    const size_t n = std::min<size_t>(static_cast<size_t>(count), left);
+    if (mark) {
+        size_t i = 2;
+        std::u16string units;
+        while (i + 1 < n) {
+            const uint16_t u = Unit(start + i, bigEndian);
+            i += 2;
+            if (IsLineEnd(u))
+                break;
+            units.push_back(static_cast<char16_t>(u));
+        }
+        c.Pos = start + std::min(i, n);
+        return WideFromUtf16(units);
+    }
+    std::wstring text = UnitsToWide(start, n / 2, bigEndian);
+    c.Pos = start + n;
+    TrimTrailingControls(text);
+    return text;
+}
+
+std::wstring ReadUtf8(TFrameCursor& c, int count) {
+    if (count == kDelimited) {
+        const uint8_t* start = c.Pos;
+        const uint8_t* p = start;
+        while (p < c.End && *p != 0)
+            ++p;
+        std::wstring text = Utf8ToWide(std::string(reinterpret_cast<const char*>(start), p - start));
+        c.Pos = p < c.End ? p + 1 : p;
+        return text;
+    }
+    size_t n = std::min<size_t>(static_cast<size_t>(count), c.Left());
+    const uint8_t* start = c.Pos;
+    c.Pos += n;
+    while (n > 0 && start[n - 1] == 0) // a terminator some writers add is not part of the text
+        --n;
+    return Utf8ToWide(std::string(reinterpret_cast<const char*>(start), n));
+}
+
+} // namespace
+
+uint8_t TFrameCursor::Byte() {
+    if (Pos >= End)
+        throw EMP3MediaFormat(L"Frame data too short");
+    return *Pos++;
+}
+
+void TFrameCursor::Bytes(void* out, size_t n) {
+    if (Left() < n)
+        throw EMP3MediaFormat(L"Frame data too short");
+    std::memcpy(out, Pos, n);
+    Pos += n;
+}
+
+std::wstring ReadFrameText(TFrameCursor& cursor, int count, uint8_t& encoding) {
+    CheckEncoding(encoding);
+    if (count == 0)
+        return std::wstring();
+    if (count < 0)
+        count = kDelimited;
+    switch (encoding) {
+    case 0: return ReadLatin1(cursor, count);
+    case 1:
+    case 2: {
+        const uint8_t original = encoding;
+        encoding = 1;
+        return ReadUtf16(cursor, count, original);
+    }
+    default: return ReadUtf8(cursor, count);
+    }
+}
+
+std::wstring DecodeFrameBytes(const uint8_t* data, size_t size, uint8_t encoding) {
+    CheckEncoding(encoding);
+    switch (encoding) {
+    case 0: return AnsiToWide(std::string(reinterpret_cast<const char*>(data), size));
+    case 1:
+    case 2: {
+        const int mark = ByteOrderMark(data, size);
+        const bool bigEndian = mark ? mark == 2 : encoding == 2;
+        const size_t skip = mark ? 2 : 0;
+        return UnitsToWide(data + skip, (size - skip) / 2, bigEndian);
+    }
+    default: return Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
+    }
+}
+
+bool SurvivesCodePage(const std::wstring& text) { return AnsiToWide(WideToAnsi(text)) == text; }
+
+uint8_t ChooseSaveEncoding(uint8_t encoding, const std::wstring& text) {
+    if (encoding != 0)
+        return encoding;
+    for (wchar_t c : text)
+        if (static_cast<uint32_t>(c) >= 0x80)
+            return 1;
+    return 0;
+}
+
+void AppendFrameText(std::vector<uint8_t>& out, const std::wstring& text, uint8_t encoding, bool terminate) {
+    switch (encoding) {
+    case 0: {
+        const std::string bytes = WideToAnsi(text);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        if (terminate)
+            out.push_back(0);
+        break;
+    }
+    case 3: {
+        const std::string bytes = WideToUtf8(text);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        if (terminate)
+            out.push_back(0);
+        break;
+    }
+    default: {
+        out.push_back(0xFF);
+        out.push_back(0xFE);
+        for (char16_t u : Utf16FromWide(text)) {
+            out.push_back(static_cast<uint8_t>(u & 0xFF));
+            out.push_back(static_cast<uint8_t>(u >> 8));
+        }
+        if (terminate) {
+            out.push_back(0);
+            out.push_back(0);
+        }
+        break;
+    }
+    }
+}
+
+std::wstring WideFromUtf16(const std::u16string& units) {
+    std::wstring out;
+    out.reserve(units.size());
+    if constexpr (sizeof(wchar_t) == 2) {
+        for (char16_t u : units)
+            out.push_back(static_cast<wchar_t>(u));
+    } else {
+        for (size_t i = 0; i < units.size(); ++i) {
+            const uint32_t u = units[i];
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+                units[i + 1] <= 0xDFFF) {
+                out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
+                ++i;
+            } else if (u >= 0xD800 && u <= 0xDFFF) {
+                out.push_back(static_cast<wchar_t>(0xFFFD)); // a lone half of a pair
+            } else {
+                out.push_back(static_cast<wchar_t>(u));
+            }
+        }
+    }
+    return out;
+}
+
+std::u16string Utf16FromWide(const std::wstring& text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        const uint32_t cp = static_cast<uint32_t>(c);
+        if (sizeof(wchar_t) != 2 && cp >= 0x10000 && cp <= 0x10FFFF) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else if (cp > 0xFFFF) {
+            out.push_back(u'\xFFFD');
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+void TrimTrailingControls(std::wstring& text) {
+    size_t n = text.size();
+    while (n > 0 && static_cast<uint32_t>(text[n - 1]) <= 32)
+        --n;
+    text.resize(n);
+}
+
+uint32_t ReadSyncSafe(const uint8_t* p) {
+    return (uint32_t(p[0] & 0x7F) << 21) | (uint32_t(p[1] & 0x7F) << 14) | (uint32_t(p[2] & 0x7F) << 7) |
+           uint32_t(p[3] & 0x7F);
+}
+
+void WriteSyncSafe(uint8_t* p, uint32_t value) {
+    p[0] = static_cast<uint8_t>((value >> 21) & 0x7F);
+    p[1] = static_cast<uint8_t>((value >> 14) & 0x7F);
+    p[2] = static_cast<uint8_t>((value >> 7) & 0x7F);
+    p[3] = static_cast<uint8_t>(value & 0x7F);
+}
+
+uint32_t ReadBigEndian32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+void WriteBigEndian32(uint8_t* p, uint32_t value) {
+    p[0] = static_cast<uint8_t>(value >> 24);
+    p[1] = static_cast<uint8_t>(value >> 16);
+    p[2] = static_cast<uint8_t>(value >> 8);
+    p[3] = static_cast<uint8_t>(value);
+}
+
+std::vector<uint8_t> RemoveUnsynchronisation(const uint8_t* data, size_t size, std::vector<size_t>* removedAt) {
+    std::vector<uint8_t> out;
+    out.reserve(size);
+    for (size_t i = 0; i < size; ++i) {
+        out.push_back(data[i]);
+        if (data[i] == 0xFF && i + 1 < size && data[i + 1] == 0x00) {
+            if (removedAt)
+                removedAt->push_back(out.size() - 1);
+            ++i;
+        }
+    }
+    return out;
+}
+
+uint32_t FrameTagID(const char* id4) {
+    return uint32_t(uint8_t(id4[0])) | (uint32_t(uint8_t(id4[1])) << 8) | (uint32_t(uint8_t(id4[2])) << 16) |
+           (uint32_t(uint8_t(id4[3])) << 24);
+}
+
+} // namespace mellodeck

@@ -1,0 +1,390 @@
+#include "media/id3/ID3FrameTags.h"
+
+#include <cstring>
+
+#include "imaging/ImageCodecs.h"
+#include "media/core/Genres.h"
+#include "media/core/MediaManager.h"
+#include "media/core/PlatformFile.h"
+#include "media/id3/FrameText.h"
+#include "media/id3/ID3KnownTags.h"
+
+namespace mellodeck {
+namespace {
+
+uint8_t EncodingFor(const std::wstring& text) { return SurvivesCodePage(text) ? 0 : 1; }
+
+bool IsBlank(const std::wstring& text) { return text.find_first_not_of(L' ') == std::wstring::npos; }
+
+std::wstring Trimmed(const std::wstring& text) {
+    const size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring::npos)
+        return std::wstring();
+    const size_t last = text.find_last_not_of(L' ');
+    return text.substr(first, last - first + 1);
+}
+
+// Major version of the tag being read, from the owning container.
+uint8_t ReadingVersion(const TCommonMediaTags* owner) {
+    const auto* known = dynamic_cast<const TID3KnownTags*>(owner);
+    return known ? known->ReadingVersion : 3;
+}
+
+// The comment text: decoded whole, a trailing terminator dropped, lines rejoined with CR LF.
+std::wstring CommentLines(const uint8_t* data, size_t size, uint8_t encoding) {
+    std::wstring text = DecodeFrameBytes(data, size, encoding);
+    while (!text.empty() && text.back() == 0)
+        text.pop_back();
+    std::wstring out;
+    std::wstring line;
+    bool any = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c == L'\r' || c == L'\n') {
+            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+                ++i;
+            if (any)
+                out += L"\r\n";
+            out += line;
+            line.clear();
+            any = true;
+            if (i + 1 == text.size())
+                return out; // a line end at the very end closes the last line
+            continue;
+        }
+        line += c;
+    }
+    if (any)
+        out += L"\r\n";
+    out += line;
+    return out;
+}
+
+void AppendBytes(std::vector<uint8_t>& out, const void* data, size_t size) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    out.insert(out.end(), p, p + size);
+}
+
+} // namespace
+
+// ---- TBaseMp3Tag --------------------------------------------------------------------------------------
+
+TBaseMp3Tag::TBaseMp3Tag(TCommonMediaTags* owner, const char* frameID, const char* v22FrameID)
+    : TBaseStringTag(owner), V22FrameID(v22FrameID) {
+    TagID = FrameTagID(frameID);
+}
+
+std::string TBaseMp3Tag::FrameID() const {
+    std::string id(4, ' ');
+    for (int i = 0; i < 4; ++i)
+        id[i] = static_cast<char>((TagID >> (8 * i)) & 0xFF);
+    return id;
+}
+
+void TBaseMp3Tag::WriteFrame(TStream& stream, const std::vector<uint8_t>& payload) const {
+    uint8_t header[10] = {};
+    for (int i = 0; i < 4; ++i)
+        header[i] = static_cast<uint8_t>((TagID >> (8 * i)) & 0xFF);
+    WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+    stream.WriteBuffer(header, 10);
+    stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
+}
+
+// ---- TMP3TextTag --------------------------------------------------------------------------------------
+
+void TMP3TextTag::SetValue(const std::wstring& value) {
+    if (value == Value)
+        return;
+    TBaseStringTag::SetValue(value);
+    Encoding = EncodingFor(value);
+}
+
+void TMP3TextTag::Clear() {
+    TBaseStringTag::Clear();
+    Encoding = 0;
+}
+
+void TMP3TextTag::Assign(const TBaseTag& source) {
+    TBaseStringTag::Assign(source);
+    if (const auto* s = dynamic_cast<const TMP3TextTag*>(&source))
+        Encoding = s->Encoding;
+}
+
+void TMP3TextTag::LoadFromBuffer(const uint8_t* data, size_t size) {
+    TFrameCursor c{data, data + size};
+    Encoding = c.Byte();
+    Value = ReadFrameText(c, static_cast<int>(c.Left()), Encoding);
+}
+
+void TMP3TextTag::SaveToStream(TStream& stream) {
+    const std::wstring text = SavedText();
+    Encoding = ChooseSaveEncoding(Encoding, text);
+    if (Encoding == 2)
+        Encoding = 1;
+    std::vector<uint8_t> payload{Encoding};
+    AppendFrameText(payload, text, Encoding, false);
+    WriteFrame(stream, payload);
+}
+
+// ---- TMP3GenreTag -------------------------------------------------------------------------------------
+
+void TMP3GenreTag::LoadFromBuffer(const uint8_t* data, size_t size) {
+    TMP3TextTag::LoadFromBuffer(data, size);
+    std::wstring text = Trimmed(Value);
+    if (text.empty())
+        return;
+    bool found = false;
+    int kept = -1;
+    for (;;) {
+        const size_t open = text.find(L'(');
+        const size_t close = text.find(L')');
+        if (open == std::wstring::npos || close == std::wstring::npos || close <= open + 1)
+            break;
+        bool digits = true;
+        for (size_t i = open + 1; i < close; ++i)
+            if (text[i] < L'0' || text[i] > L'9')
+                digits = false;
+        if (!digits)
+            break;
+        found = true;
+        if (kept < 0) {
+            int number = 0;
+            for (size_t i = open + 1; i < close && number < 1000; ++i)
+                number = number * 10 + (text[i] - L'0');
+            if (number < kID3GenreCount)
+                kept = number;
+        }
+        text.erase(open, close - open + 1);
+    }
+    if (!found)
+        return;
+    if (!text.empty())
+        Value = text;
+    else if (kept >= 0)
+        Value = AnsiToWide(ID3GenreName(kept));
+}
+
+std::wstring TMP3GenreTag::SavedText() const {
+    const int index = ID3GenreIndex(Value);
+    if (index < 0)
+        return Value;
+    return L"(" + std::to_wstring(index) + L")" + Value;
+}
+
+// ---- TMP3CommentTag -----------------------------------------------------------------------------------
+
+TMP3CommentTag::TMP3CommentTag(TCommonMediaTags* owner, const char* frameID, const char* v22FrameID)
+    : TBaseMp3Tag(owner, frameID, v22FrameID) {}
+
+void TMP3CommentTag::SetValue(const std::wstring& value) {
+    if (value == Value)
+        return;
+    TBaseStringTag::SetValue(value);
+    Encoding = EncodingFor(value);
+}
+
+void TMP3CommentTag::SetDescription(const std::wstring& description) {
+    if (description == Description)
+        return;
+    Description = description;
+    Encoding = EncodingFor(description);
+    SetModified(true);
+}
+
+void TMP3CommentTag::Clear() {
+    TBaseStringTag::Clear();
+    Encoding = 0;
+    std::memcpy(Language, "eng", 3);
+    Description.clear();
+}
+
+void TMP3CommentTag::Assign(const TBaseTag& source) {
+    TBaseStringTag::Assign(source);
+    if (const auto* s = dynamic_cast<const TMP3CommentTag*>(&source)) {
+        Encoding = s->Encoding;
+        std::memcpy(Language, s->Language, 3);
+        Description = s->Description;
+    }
+}
+
+void TMP3CommentTag::LoadFromBuffer(const uint8_t* data, size_t size) {
+    TFrameCursor c{data, data + size};
+    const uint8_t frameEncoding = c.Byte();
+    Encoding = frameEncoding;
+    c.Bytes(Language, 3);
+    Description = ReadFrameText(c, kDelimited, Encoding);
+    // The text keeps the byte order the frame's own encoding byte gives (2 is big-endian).
+    Value = CommentLines(c.Pos, c.Left(), frameEncoding);
+}
+
+void TMP3CommentTag::SaveToStream(TStream& stream) {
+    if (IsBlank(Value))
+        return;
+    Encoding = ChooseSaveEncoding(ChooseSaveEncoding(Encoding, Value), Description);
+    if (Encoding == 2)
+        Encoding = 1;
+    std::vector<uint8_t> payload{Encoding};
+    AppendBytes(payload, Language, 3);
+    AppendFrameText(payload, Description, Encoding, true);
+    AppendFrameText(payload, Value, Encoding, false);
+    WriteFrame(stream, payload);
+}
+
+// ---- TMP3UserTextTag ----------------------------------------------------------------------------------
+
+bool TMP3UserTextTag::IsUrl() const { return TagID == FrameTagID("WXXX"); }
+
+void TMP3UserTextTag::Clear() {
+    Value.clear();
+    Description.clear();
+    Encoding = 0;
+    TBaseTag::Clear();
+}
+
+void TMP3UserTextTag::Assign(const TBaseTag& source) {
+    TBaseStringTag::Assign(source);
+    if (const auto* s = dynamic_cast<const TMP3UserTextTag*>(&source)) {
+        Encoding = s->Encoding;
+        Description = s->Description;
+    }
+}
+
+void TMP3UserTextTag::LoadFromBuffer(const uint8_t* data, size_t size) {
+    TFrameCursor c{data, data + size};
+    const uint8_t frameEncoding = c.Byte();
+    Encoding = frameEncoding;
+    if (!IsUrl()) {
+        // TPUB is a text frame. Older saves of this library laid it out as description, terminator,
+        // value; such a payload (a zero terminator followed by more text) is read that way.
+        TFrameCursor probe = c;
+        uint8_t e = frameEncoding;
+        const std::wstring description = ReadFrameText(probe, kDelimited, e);
+        const bool zeroEnded = probe.Pos > c.Pos && probe.Pos[-1] == 0;
+        bool more = false;
+        for (const uint8_t* p = probe.Pos; p < probe.End; ++p)
+            more = more || *p != 0;
+        if (zeroEnded && more) {
+            Description = WideToAnsi(description);
+            uint8_t valueEncoding = frameEncoding;
+            Value = ReadFrameText(probe, static_cast<int>(probe.Left()), valueEncoding);
+        } else {
+            Description.clear();
+            Value = ReadFrameText(c, static_cast<int>(c.Left()), Encoding);
+        }
+        if (Encoding == 2)
+            Encoding = 1;
+        return;
+    }
+    Description = WideToAnsi(ReadFrameText(c, kDelimited, Encoding));
+    if ((frameEncoding == 1 || frameEncoding == 2) && c.Left() >= 2 &&
+        ((c.Pos[0] == 0xFF && c.Pos[1] == 0xFE) || (c.Pos[0] == 0xFE && c.Pos[1] == 0xFF))) {
+        // A URL stored as UTF-16 (with its mark), as some writers do.
+        uint8_t valueEncoding = frameEncoding;
+        Value = ReadFrameText(c, static_cast<int>(c.Left()), valueEncoding);
+    } else {
+        uint8_t latin = 0;
+        Value = ReadFrameText(c, static_cast<int>(c.Left()), latin);
+    }
+}
+
+void TMP3UserTextTag::SaveToStream(TStream& stream) {
+    std::vector<uint8_t> payload;
+    if (!IsUrl()) {
+        Encoding = ChooseSaveEncoding(Encoding, Value);
+        if (Encoding == 2)
+            Encoding = 1;
+        payload.push_back(Encoding);
+        AppendFrameText(payload, Value, Encoding, false);
+        WriteFrame(stream, payload);
+        return;
+    }
+    // The URL is 8-bit text; one that the code page cannot hold is kept as marked UTF-16 rather than lost.
+    const bool urlFits = SurvivesCodePage(Value);
+    Encoding = ChooseSaveEncoding(Encoding, AnsiToWide(Description));
+    if (Encoding == 2 || !urlFits)
+        Encoding = 1;
+    payload.push_back(Encoding);
+    AppendFrameText(payload, AnsiToWide(Description), Encoding, true);
+    AppendFrameText(payload, Value, urlFits ? 0 : 1, false);
+    WriteFrame(stream, payload);
+}
+
+// ---- TMp3PictureTag -----------------------------------------------------------------------------------
+
+TMp3PictureTag::TMp3PictureTag(TCommonMediaTags* owner, const char* frameID, const char* v22FrameID)
+    : TBasePictureTag(owner), V22FrameID(v22FrameID) {
+    TagID = FrameTagID(frameID);
+}
+
+void TMp3PictureTag::LoadFromBuffer(const uint8_t* data, size_t size) {
+    if (size <= 4)
+        return;
+    TPictureItem* item = Add();
+    try {
+        TFrameCursor c{data, data + size};
+        item->Encoding = c.Byte();
+        if (ReadingVersion(Owner) == 2) {
+            char format[4] = {};
+            c.Bytes(format, 3);
+            if (std::memcmp(format, "PNG", 3) == 0)
+                item->MIMEType = "image/png";
+            else if (std::memcmp(format, "JPG", 3) == 0)
+                item->MIMEType = "image/jpg";
+            else
+                throw EWrongPictureFormat(L"ID3v2.2");
+        } else {
+            uint8_t latin = 0;
+            item->MIMEType = WideToAnsi(ReadFrameText(c, kDelimited, latin));
+        }
+        item->PictureType = c.Byte();
+        item->Description = WideToAnsi(ReadFrameText(c, kDelimited, item->Encoding));
+        DecodePictureByMime(*item, c.Pos, c.Left());
+    } catch (...) {
+        Remove(item);
+        throw;
+    }
+}
+
+void TMp3PictureTag::SaveToStream(TStream& stream) {
+    for (const auto& owned : Items) {
+        TPictureItem& item = *owned;
+        if (!item.HasBitmap() && !item.HasData())
+            continue; // nothing to write: neither a picture nor its bytes
+        std::vector<uint8_t> jpeg;
+        const uint8_t* bytes = item.Data.data();
+        size_t count = item.Data.size();
+        if (!item.HasData()) {
+            Bitmap32 picture = *item.Bitmap;
+            if (ImageTagLimiter())
+                ImageTagLimiter()->Limit(&picture);
+            bool encoded;
+            {
+                auto lease = TMediaManager::AcquireJpegImage();
+                encoded = EncodeJpeg(picture, jpeg, 80);
+            }
+            if (!encoded)
+                throw EMP3MediaFormat(L"JPEG encoding failed");
+            item.MIMEType = "image/jpg";
+            bytes = jpeg.data();
+            count = jpeg.size();
+        }
+        uint8_t encoding = item.Encoding <= 3 ? item.Encoding : 0;
+        if (encoding == 2)
+            encoding = 1;
+        std::vector<uint8_t> payload{encoding};
+        AppendBytes(payload, item.MIMEType.data(), item.MIMEType.size());
+        payload.push_back(0);
+        payload.push_back(item.PictureType);
+        AppendFrameText(payload, AnsiToWide(item.Description), encoding, true);
+        AppendBytes(payload, bytes, count);
+
+        uint8_t header[10] = {};
+        for (int i = 0; i < 4; ++i)
+            header[i] = static_cast<uint8_t>((TagID >> (8 * i)) & 0xFF);
+        WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+        stream.WriteBuffer(header, 10);
+        stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
+    }
+}
+
+} // namespace mellodeck

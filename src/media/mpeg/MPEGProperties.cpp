@@ -1,0 +1,333 @@
+#include "media/mpeg/MPEGProperties.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace mellodeck {
+namespace {
+
+// kbit/s by [table][bit-rate index]: MPEG 1 layers I, II, III; MPEG 2/2.5 layer I; MPEG 2/2.5 layers II/III.
+const int16_t kBitrates[5][16] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+};
+
+// Hz by [version id][sample-rate index]; version id 1 is reserved.
+const int32_t kSampleRates[4][3] = {
+    {11025, 12000, 8000},
+    {0, 0, 0},
+    {22050, 24000, 16000},
+    {44100, 48000, 32000},
+};
+
+// The first frame is read into one buffer of this size; longer candidate frames are not accepted.
+constexpr uint32_t kMaxFrameLength = 4096;
+// Bytes at the end of the file searched for a LAME version string.
+constexpr int64_t kTailProbe = 4096;
+
+bool IsNameChar(uint8_t c) {
+    return c == ' ' || c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+} // namespace
+
+int TMPEGHeader::SamplesPerFrame() const {
+    if (Layer == 3)
+        return 384;
+    if (IsMPEG1() || Layer == 2)
+        return 1152;
+    return 576;
+}
+
+bool DecodeMPEGHeader(const uint8_t* b, TMPEGHeader& h) {
+    if (b[0] != 0xFF || b[1] <= 0xDF)
+        return false;
+    h.VersionID = (b[1] >> 3) & 3;
+    h.Layer = (b[1] >> 1) & 3;
+    h.CRC = (b[1] & 1) == 0;
+    h.BitrateIndex = b[2] >> 4;
+    h.SampleRateIndex = (b[2] >> 2) & 3;
+    h.Padding = (b[2] >> 1) & 1;
+    h.Private = b[2] & 1;
+    h.ChannelMode = b[3] >> 6;
+    h.ModeExtension = (b[3] >> 4) & 3;
+    h.Copyright = (b[3] >> 3) & 1;
+    h.Original = (b[3] >> 2) & 1;
+    h.Emphasis = b[3] & 3;
+    if (h.VersionID == 1 || h.Layer == 0 || h.BitrateIndex == 0 || h.BitrateIndex == 15 || h.SampleRateIndex == 3 ||
+        h.Emphasis == 2)
+        return false;
+    int table;
+    if (h.IsMPEG1())
+        table = 3 - h.Layer; // layer I -> 0, II -> 1, III -> 2
+    else
+        table = h.Layer == 3 ? 3 : 4;
+    h.Bitrate = kBitrates[table][h.BitrateIndex];
+    h.SampleRate = kSampleRates[h.VersionID][h.SampleRateIndex];
+    if (h.Bitrate == 0 || h.SampleRate == 0)
+        return false;
+    if (h.Layer == 3) {
+        // Layer I counts in 4-byte slots: the length is truncated in slots and padding adds one slot.
+        h.FrameLength = static_cast<uint32_t>((12 * h.Bitrate * 1000 / h.SampleRate + (h.Padding ? 1 : 0)) * 4);
+    } else {
+        h.FrameLength =
+            static_cast<uint32_t>(h.SamplesPerFrame() / 8 * h.Bitrate * 1000 / h.SampleRate + (h.Padding ? 1 : 0));
+    }
+    return true;
+}
+
+int XingOffset(const TMPEGHeader& h) {
+    if (h.IsMPEG1())
+        return h.IsMono() ? 21 : 36;
+    return h.IsMono() ? 13 : 21;
+}
+
+bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
+    VBRData.Clear();
+    VBRIPresent = false;
+    StreamFound = false;
+    FirstFrameOffset = 0;
+    AudioStart = 0;
+    GuessEncoder = true;
+    CountedFrames = 0;
+    CountedFramesValid = false;
+    Bitrate = 0;
+    SampleRate = 0;
+    Header = TMPEGHeader();
+
+    uint8_t window[4];
+    int64_t candidate = s.Position();
+    if (s.Read(window, 4) != 4)
+        return false;
+    bool firstValid = true;
+    TMPEGHeader h, second;
+    for (;;) {
+        if (DecodeMPEGHeader(window, h) && h.FrameLength < kMaxFrameLength) {
+            bool restart = false;
+            if (firstValid) {
+                firstValid = false;
+                // A VBRI header sits 32 bytes after the first frame's header; a file too short for the
+                // probe simply has none.
+                if (s.SetPosition(candidate + 32) && s.Read(VBRIBuffer, 30) == 30 &&
+                    std::memcmp(VBRIBuffer + 4, "VBRI", 4) == 0) {
+                    ReadVBRI();
+                    FirstFrameOffset = candidate;
+                    GuessEncoder = false;
+                    VBRIPresent = true;
+                    candidate += 62;
+                    restart = true;
+                }
+            }
+            if (restart) {
+                s.SetPosition(candidate);
+                if (s.Read(window, 4) != 4)
+                    return false;
+                continue;
+            }
+            uint8_t next[4];
+            if (s.SetPosition(candidate + h.FrameLength) && s.Read(next, 4) == 4 && DecodeMPEGHeader(next, second))
+                break; // two frames in a row: confirmed
+            ++candidate;
+            if (!s.SetPosition(candidate) || s.Read(window, 4) != 4)
+                return false;
+            continue;
+        }
+        uint8_t b;
+        if (s.Read(&b, 1) != 1)
+            return false;
+        std::memmove(window, window + 1, 3);
+        window[3] = b;
+        ++candidate;
+    }
+
+    StreamFound = true;
+    Header = h;
+    Bitrate = static_cast<int16_t>(h.Bitrate);
+    SampleRate = h.SampleRate;
+    AudioStart = candidate;
+    if (!VBRIPresent)
+        FirstFrameOffset = candidate;
+
+    std::vector<uint8_t> frame(h.FrameLength);
+    s.SetPosition(candidate);
+    frame.resize(static_cast<size_t>(std::max<int64_t>(0, s.Read(frame.data(), h.FrameLength))));
+    if (!VBRIPresent)
+        ReadXing(frame.data(), frame.size(), s, fileSize);
+    if (GuessEncoder)
+        GuessEncoderName(frame.data(), frame.size());
+
+    if (VBRData.Present && VBRData.Frames != 0) {
+        uint32_t bytes = VBRData.Bytes;
+        if (bytes == 0) // a header without a byte count: the stream's own size serves
+            bytes = static_cast<uint32_t>(std::max<int64_t>(0, fileSize - AudioStart));
+        const double padding = h.Padding ? (h.Layer == 3 ? 4 : 1) : 0;
+        const double k = h.IsMPEG1() ? (h.Layer == 3 ? 48 : 144) : (h.Layer == 3 ? 24 : 72);
+        const double rate = SampleRate * (static_cast<double>(bytes) / VBRData.Frames - padding) / k / 1000;
+        const double rounded = std::nearbyint(rate);
+        Bitrate = static_cast<int16_t>(std::max(0.0, std::min(32767.0, rounded)));
+    } else {
+        WalkFrames(s, second, candidate + h.FrameLength);
+    }
+    return true;
+}
+
+void TMPEGProperties::ReadVBRI() {
+    auto be16 = [this](int at) { return static_cast<uint32_t>(VBRIBuffer[at] << 8 | VBRIBuffer[at + 1]); };
+    auto be32 = [this](int at) {
+        return (uint32_t(VBRIBuffer[at]) << 24) | (uint32_t(VBRIBuffer[at + 1]) << 16) |
+               (uint32_t(VBRIBuffer[at + 2]) << 8) | uint32_t(VBRIBuffer[at + 3]);
+    };
+    VBRData.Present = true;
+    std::memcpy(VBRData.HeaderID, "VBRI", 4);
+    VBRData.Bytes = be32(14);
+    VBRData.Frames = be32(18);
+    VBRData.EncoderName = "Fraunhofer " + std::to_string(be16(8)) + ".x";
+}
+
+void TMPEGProperties::ReadXing(const uint8_t* frame, size_t size, TStream& s, int64_t fileSize) {
+    const size_t at = static_cast<size_t>(XingOffset(Header));
+    if (at + 8 <= size && std::memcmp(frame + at, "Xing", 4) == 0) {
+        VBRData.Present = true;
+        std::memcpy(VBRData.HeaderID, "Xing", 4);
+        VBRData.XingFlags = frame[at + 7];
+        size_t p = at + 8;
+        auto be32 = [&](uint32_t& out) {
+            if (p + 4 <= size)
+                out = (uint32_t(frame[p]) << 24) | (uint32_t(frame[p + 1]) << 16) | (uint32_t(frame[p + 2]) << 8) |
+                      uint32_t(frame[p + 3]);
+            p += 4;
+        };
+        if (VBRData.XingFlags & 1)
+            be32(VBRData.Frames);
+        if (VBRData.XingFlags & 2)
+            be32(VBRData.Bytes);
+        if (VBRData.XingFlags & 4)
+            p += 100;
+        if (VBRData.XingFlags & 8) {
+            uint32_t quality = 0;
+            be32(quality);
+            VBRData.Quality = static_cast<uint8_t>(quality);
+        }
+        std::string name;
+        while (p < size && IsNameChar(frame[p]))
+            name += static_cast<char>(frame[p++]);
+        if (name.compare(0, 4, "LAME") == 0) {
+            name.insert(4, " ");
+            GuessEncoder = false;
+        } else if (!name.empty()) {
+            GuessEncoder = false;
+        } else if (Header.Original) {
+            name = "Xing";
+            GuessEncoder = false;
+        }
+        VBRData.EncoderName = name;
+        return;
+    }
+    // No Xing header: LAME leaves its version string in the ancillary data near the end of the stream.
+    if (fileSize < kTailProbe)
+        return;
+    const int64_t saved = s.Position();
+    std::vector<uint8_t> tail(static_cast<size_t>(kTailProbe));
+    if (s.SetPosition(fileSize - kTailProbe) && s.Read(tail.data(), kTailProbe) == kTailProbe) {
+        for (size_t i = 0; i + 4 < tail.size(); ++i) {
+            if (std::memcmp(tail.data() + i, "LAME", 4) != 0 || tail[i + 4] < '0' || tail[i + 4] > '9')
+                continue;
+            std::string version;
+            for (size_t j = i + 4; j < tail.size() && ((tail[j] >= '0' && tail[j] <= '9') || tail[j] == '.'); ++j)
+                version += static_cast<char>(tail[j]);
+            if (version.back() == '.')
+                version += "xx";
+            VBRData.EncoderName = "LAME " + version;
+            GuessEncoder = false;
+            break;
+        }
+    }
+    s.SetPosition(saved);
+}
+
+void TMPEGProperties::GuessEncoderName(const uint8_t* frame, size_t size) {
+    const TMPEGHeader& h = Header;
+    std::string name = "FhG";
+    if (h.Original && h.CRC)
+        name = "LAME";
+    if (Bitrate <= 160 && h.ChannelMode == 0)
+        name = "Blade";
+    if (h.Copyright && h.Original && !h.CRC)
+        name = "Xing";
+    if (h.ChannelMode == 2 && h.CRC)
+        name = "Shine";
+    const size_t at = static_cast<size_t>(XingOffset(h));
+    if (at + 4 <= size && std::memcmp(frame + at, "GOGO", 4) == 0)
+        name = "GoGo";
+    VBRData.EncoderName = name;
+}
+
+void TMPEGProperties::WalkFrames(TStream& s, const TMPEGHeader& second, int64_t secondPosition) {
+    // Reads 4 bytes per frame through the (buffered) stream; the frame bodies are skipped by positioning.
+    int64_t count = 2;
+    int64_t sum = Header.Bitrate + second.Bitrate;
+    bool variable = second.Bitrate != Header.Bitrate;
+    bool reachedEnd = false;
+    TMPEGHeader current = second;
+    int64_t position = secondPosition;
+    uint8_t window[4];
+    TMPEGHeader h;
+    for (;;) {
+        if (!variable && count >= kConstantWalkFrames)
+            break;
+        position += current.FrameLength;
+        if (!s.SetPosition(position) || s.Read(window, 4) != 4) {
+            reachedEnd = true;
+            break;
+        }
+        bool found = DecodeMPEGHeader(window, h);
+        while (!found) {
+            // Lost sync: look for the next valid header one byte further on.
+            uint8_t b;
+            if (s.Read(&b, 1) != 1)
+                break;
+            std::memmove(window, window + 1, 3);
+            window[3] = b;
+            ++position;
+            found = DecodeMPEGHeader(window, h);
+        }
+        if (!found) {
+            reachedEnd = true;
+            break;
+        }
+        ++count;
+        sum += h.Bitrate;
+        if (h.Bitrate != Header.Bitrate)
+            variable = true;
+        current = h;
+    }
+    if (variable) {
+        VBRData.Present = true;
+        VBRData.Frames = static_cast<uint32_t>(count);
+        Bitrate = static_cast<int16_t>(sum / count);
+    } else if (reachedEnd) {
+        CountedFrames = count;
+        CountedFramesValid = true;
+    }
+}
+
+double TMPEGProperties::Duration(int64_t fileSize, bool hasID3v1) const {
+    if (!StreamFound || SampleRate == 0)
+        return 0;
+    const double samples = Header.SamplesPerFrame();
+    if (VBRData.Present && VBRData.Frames > 0)
+        return samples * VBRData.Frames / SampleRate;
+    if (CountedFramesValid)
+        return samples * static_cast<double>(CountedFrames) / SampleRate;
+    if (Header.FrameLength == 0)
+        return 0;
+    const int64_t bytes = fileSize - AudioStart - (hasID3v1 ? 128 : 0);
+    const int64_t frames = bytes > 0 ? bytes / Header.FrameLength : 0;
+    return samples * static_cast<double>(frames) / SampleRate;
+}
+
+} // namespace mellodeck

@@ -1,0 +1,139 @@
+#include "StandinSession.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "media/core/PlatformFile.h"
+
+namespace mellodeck::test {
+
+namespace fs = std::filesystem;
+
+std::wstring BuildTreePath(const char* linuxPath) {
+    std::wstring p = L"Z:" + Utf8ToWide(linuxPath);
+    for (wchar_t& c : p)
+        if (c == L'/')
+            c = L'\\';
+    return p;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done())
+            return true;
+        if (GetTickCount64() > end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+StandinSession::StandinSession(bool withHelper, const std::vector<std::wstring>& config) {
+    FLock = CreateMutexW(nullptr, FALSE, L"Mellodeck.StandinPlayer.TestLock");
+    const DWORD locked = WaitForSingleObject(FLock, 200000);
+    if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED)
+        throw std::runtime_error("the stand-in player lock was not released in time");
+    EndPlayers();
+    Unregister();
+    const fs::path dir = Root.Path() / "Player";
+    fs::create_directories(dir / "Plugins");
+    fs::copy_file(BuildTreePath(MELLODECK_STANDIN_PLAYER), dir / "standin-player.exe");
+    if (withHelper)
+        fs::copy_file(BuildTreePath(MELLODECK_HELPER_DLL), dir / "Plugins" / "gen_Pelorix.dll");
+    FExe = (dir / "standin-player.exe").wstring();
+    FLog = Root.Text("player.log");
+    std::ofstream cfg(dir / "standin-player.cfg", std::ios::binary);
+    cfg << "/log\n" << WideToUtf8(FLog) << "\n/parent\n" << GetCurrentProcessId() << "\n/lifetime\n200\n";
+    for (const auto& line : config)
+        cfg << WideToUtf8(line) << "\n";
+}
+
+StandinSession::~StandinSession() {
+    EndPlayers();
+    Unregister();
+    ReleaseMutex(FLock);
+    CloseHandle(FLock);
+}
+
+void StandinSession::Register(const std::wstring& command, DWORD type) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Winamp.File\\shell\\open\\command", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot write the player's registration");
+    RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+void StandinSession::RegisterPlayer() { Register(L"\"" + FExe + L"\" \"%1\""); }
+
+void StandinSession::Unregister() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Winamp.File"); }
+
+DWORD StandinSession::Start(const std::vector<std::wstring>& args, WORD show) {
+    std::wstring command = L"\"" + FExe + L"\"";
+    for (const auto& a : args)
+        command += L" \"" + a + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = show;
+    PROCESS_INFORMATION process{};
+    const int readyBefore = CountLog("ready");
+    if (!CreateProcessW(FExe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        throw std::runtime_error("cannot start the stand-in player");
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!WaitForLog("ready", readyBefore + 1))
+        throw std::runtime_error("the stand-in player did not get ready");
+    return process.dwProcessId;
+}
+
+void StandinSession::EndPlayers() {
+    // Every stand-in is one this test process (or a crashed earlier case of this group) started.
+    for (int round = 0; round < 20; ++round) {
+        HWND window = FindWindowW(L"Winamp v1.x", nullptr);
+        if (!window)
+            return;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (process) {
+            TerminateProcess(process, 9);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+        PumpUntil([] { return false; }, 50);
+    }
+}
+
+std::vector<std::string> StandinSession::LogLines() const {
+    std::vector<std::string> lines;
+    std::ifstream in(FLog.c_str(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+int StandinSession::CountLog(const std::string& prefix) const {
+    int n = 0;
+    for (const auto& l : LogLines())
+        if (l.rfind(prefix, 0) == 0)
+            ++n;
+    return n;
+}
+
+bool StandinSession::WaitForLog(const std::string& prefix, int count, int timeoutMs) const {
+    return PumpUntil([&] { return CountLog(prefix) >= count; }, timeoutMs);
+}
+
+std::wstring StandinSession::PluginsFolder() const { return (Root.Path() / "Player" / "Plugins").wstring(); }
+
+} // namespace mellodeck::test
