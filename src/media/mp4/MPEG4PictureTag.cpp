@@ -21,6 +21,18 @@ ImageKind PictureKind(const TMPEG4DataAtom& data) {
     return ImageKind::Unknown;
 }
 
+// The MIME type of a picture kind, for callers that carry pictures to other formats.
+const char* MimeOf(ImageKind kind) {
+    switch (kind) {
+    case ImageKind::Jpeg: return "image/jpeg";
+    case ImageKind::Png: return "image/png";
+    case ImageKind::Bmp: return "image/bmp";
+    case ImageKind::Gif: return "image/gif";
+    case ImageKind::Tiff: return "image/tiff";
+    default: return "";
+    }
+}
+
 bool Decode(ImageKind kind, const uint8_t* bytes, size_t size, Bitmap32& out) {
     if (kind == ImageKind::Unknown)
         return false;
@@ -55,8 +67,10 @@ void TMPEG4PictureTag::LoadFromBuffer(const uint8_t* data, size_t size) {
     // Every data atom lies inside the item and is at least 16 bytes long, so the loop always advances.
     while (DataAtomAt(data, size, offset, picture, atomSize)) {
         TPictureItem* item = Add();
+        const ImageKind kind = PictureKind(picture);
+        item->MIMEType = MimeOf(kind);
         Bitmap32 bitmap;
-        if (Decode(PictureKind(picture), picture.Payload, picture.Length, bitmap)) {
+        if (Decode(kind, picture.Payload, picture.Length, bitmap)) {
             item->GetBitmap() = bitmap;
             item->Decoded = true;
         }

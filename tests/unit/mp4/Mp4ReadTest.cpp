@@ -148,12 +148,16 @@ TEST_F(Mp4Layout, PicturesDecodeAndKeepTheirBytes) {
     const struct {
         const char* File;
         uint8_t Kind;
+        const char* Mime;
         int Width, Height;
-    } want[] = {{"mp4/cover.jpg", 13, 40, 30}, {"mp4/cover.png", 14, 24, 16}, {"mp4/cover.bmp", 27, 8, 6}};
+    } want[] = {{"mp4/cover.jpg", 13, "image/jpeg", 40, 30},
+                {"mp4/cover.png", 14, "image/png", 24, 16},
+                {"mp4/cover.bmp", 27, "image/bmp", 8, 6}};
     for (int i = 0; i < 3; ++i) {
         TPictureItem* item = pictures->Item(i);
         EXPECT_EQ(item->Data, ReadBytes(FixturePath(want[i].File))) << i;
         EXPECT_EQ(item->CoverDataType[3], want[i].Kind) << i;
+        EXPECT_EQ(item->MIMEType, want[i].Mime) << i;
         ASSERT_TRUE(item->HasBitmap()) << i;
         EXPECT_TRUE(item->Decoded);
         EXPECT_EQ(item->Bitmap->Width(), want[i].Width);
