@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -32,6 +33,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const auto folder = std::filesystem::temp_directory_path() / ("fuzz_mp4_" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     gPath = folder / "input.m4a";
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(gPath.parent_path(), ignored);
+    });
     return 0;
 }
 
