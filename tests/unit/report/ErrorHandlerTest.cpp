@@ -9,6 +9,7 @@
 
 #include "FakeSystemFacts.h"
 #include "TestPaths.h"
+#include "common/AxSys.h"
 #include "report/Templates.h"
 
 namespace mellodeck {
@@ -86,7 +87,7 @@ TEST(ErrorHandler, DefaultLogFolderIsThisModulesFolder) {
     TErrorHandler handler(L"Errors.log", 1);
     const std::wstring path = handler.LogPath();
     EXPECT_EQ(path, ReportJoinPath(ReportModuleFolder(), L"Errors.log"));
-    EXPECT_NE(ReportModuleName().find(L"report_tests"), std::wstring::npos);
+    EXPECT_NE(ModuleName().find(L"report_tests"), std::wstring::npos);
     EXPECT_EQ(ReportModuleFolder(), fs::absolute(fs::current_path()).wstring())
         << "tests run in the folder of their executable";
 }
@@ -227,6 +228,30 @@ TEST(ErrorHandler, LogNameAsPath) {
     ASSERT_TRUE(handler.Activate()) << handler.OpenError();
     handler.Deactivate();
     EXPECT_EQ(test::ReadAll(temp.Path() / "deeper" / "more" / "my.log"), ExpectedHead());
+}
+
+// Missing folders of the log are made, whatever their names and whichever separator the path uses.
+TEST(ErrorHandler, MissingLogFoldersAreCreated) {
+    struct Case {
+        std::wstring Folder;             // below the scratch folder
+        std::filesystem::path Expected;  // the same, as a native path
+        const char* Why;
+    };
+    const std::wstring sep(1, kReportPathSeparator);
+    const Case cases[] = {
+        {L"Logb\u00FCcher \u0436\u0443\u0440\u043D\u0430\u043B" + sep + L"\u00E9t\u00E9",
+         fs::path(u8"Logb\u00FCcher \u0436\u0443\u0440\u043D\u0430\u043B") / u8"\u00E9t\u00E9", "names beyond ASCII"},
+        {L"fwd/one/two", fs::path("fwd") / "one" / "two", "\"/\" as the separator (also on Windows)"},
+    };
+    for (const Case& c : cases) {
+        test::TempFolder temp;
+        TErrorHandler handler(L"Errors.log", 1);
+        handler.SetLogFolder(temp.Text() + sep + c.Folder);
+        handler.Parser().SetSystemFacts(std::make_shared<test::TFakeSystemFacts>());
+        ASSERT_TRUE(handler.Activate()) << c.Why << ": error " << handler.OpenError();
+        handler.Deactivate();
+        EXPECT_EQ(test::ReadAll(temp.Path() / c.Expected / "Errors.log"), ExpectedHead()) << c.Why;
+    }
 }
 
 TEST(ErrorHandler, HeadTemplateFailureIsLoggedInstead) {
