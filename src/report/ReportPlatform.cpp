@@ -43,7 +43,7 @@ std::wstring ReportJoinPath(const std::wstring& folder, const std::wstring& name
         return name;
     if (IsSeparator(folder.back()))
         return folder + name;
-    return folder + kReportPathSeparator + name;
+    return folder + kPathDelimiter + name;
 }
 
 bool ReportForceFolders(const std::wstring& folder) {

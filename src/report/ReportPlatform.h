@@ -2,17 +2,11 @@
 // The few operating-system services the message log needs beyond those in common/, with a Win32
 // implementation in win/ and a POSIX one in posix/. Paths are wide text; on POSIX they are passed to the
 // system as UTF-8. The module's own path and name come from common/AxSys.h (ModuleFileName(false),
-// ModuleName()).
+// ModuleName()); paths are joined with common's kPathDelimiter.
 #include <cstdint>
 #include <string>
 
 namespace mellodeck {
-
-#ifdef _WIN32
-inline constexpr wchar_t kReportPathSeparator = L'\\';
-#else
-inline constexpr wchar_t kReportPathSeparator = L'/';
-#endif
 
 // Folder of the module this code is linked into (ModuleFileName(false)), as ReportFolderOf gives it.
 std::wstring ReportModuleFolder();

@@ -10,6 +10,7 @@
 #include "FakeSystemFacts.h"
 #include "TestPaths.h"
 #include "common/AxSys.h"
+#include "common/FileUtils.h"
 #include "report/Templates.h"
 
 namespace mellodeck {
@@ -75,7 +76,7 @@ struct LogFixture {
 TEST(ErrorHandler, InactiveHandlerDropsMessagesAndCreatesNoFile) {
     LogFixture f;
     f.Handler.SetLogFolder(f.Temp.Text("logs"));
-    EXPECT_EQ(f.Handler.LogPath(), f.Temp.Text("logs") + kReportPathSeparator + L"Errors.log");
+    EXPECT_EQ(f.Handler.LogPath(), f.Temp.Text("logs") + kPathDelimiter + L"Errors.log");
     EXPECT_FALSE(f.Handler.Active());
     EXPECT_FALSE(f.Handler.LogMessage(4, L"Frame header read error", false));
     EXPECT_FALSE(f.Handler.LogMessage(4, L"Frame header read error", true));
@@ -186,7 +187,7 @@ TEST(ErrorHandler, SystemReturnCodeLineIsAlignedUnderTheMessage) {
 TEST(ErrorHandler, FailedOpenKeepsTheErrorAndStaysInactive) {
     LogFixture f;
     test::WriteAll(f.Temp.Path() / "plain", "a file, not a folder");
-    const std::wstring folder = f.Temp.Text("plain") + kReportPathSeparator + L"sub";
+    const std::wstring folder = f.Temp.Text("plain") + kPathDelimiter + L"sub";
     f.Handler.SetLogFolder(folder);
     SetReportLastError(0);
     EXPECT_FALSE(f.Handler.Activate());
@@ -220,7 +221,7 @@ TEST(ErrorHandler, CreateModeDecidesWhetherAnOldLogIsKept) {
 
 TEST(ErrorHandler, LogNameAsPath) {
     test::TempFolder temp;
-    const std::wstring path = temp.Text("deeper") + kReportPathSeparator + L"more" + kReportPathSeparator + L"my.log";
+    const std::wstring path = temp.Text("deeper") + kPathDelimiter + L"more" + kPathDelimiter + L"my.log";
     TErrorHandler handler(path, 1);
     handler.SetUseLogNameAsPath(true);
     handler.Parser().SetSystemFacts(std::make_shared<test::TFakeSystemFacts>());
@@ -237,7 +238,7 @@ TEST(ErrorHandler, MissingLogFoldersAreCreated) {
         std::filesystem::path Expected;  // the same, as a native path
         const char* Why;
     };
-    const std::wstring sep(1, kReportPathSeparator);
+    const std::wstring sep(1, kPathDelimiter);
     const Case cases[] = {
         {L"Logb\u00FCcher \u0436\u0443\u0440\u043D\u0430\u043B" + sep + L"\u00E9t\u00E9",
          fs::path(u8"Logb\u00FCcher \u0436\u0443\u0440\u043D\u0430\u043B") / u8"\u00E9t\u00E9", "names beyond ASCII"},
@@ -294,7 +295,7 @@ TEST(ErrorHandler, StartupAndShutdown) {
     EXPECT_TRUE(ReportStartup());
     EXPECT_EQ(ErrorHandler(), handler) << "start-up twice keeps the one handler";
     LogError(L"Frame header read error");
-    EXPECT_FALSE(fs::exists(ReportModuleFolder() + kReportPathSeparator + L"Errors.log"));
+    EXPECT_FALSE(fs::exists(ReportModuleFolder() + kPathDelimiter + L"Errors.log"));
     ReportShutdown();
     EXPECT_EQ(ErrorHandler(), nullptr);
     LogError(L"after shutdown: ignored");
