@@ -27,11 +27,6 @@ struct TSaveFailure {
     uint32_t Code;
 };
 
-uint32_t SystemErrorOr(uint32_t fallback) {
-    const uint32_t code = LastSystemError();
-    return code != 0 ? code : fallback;
-}
-
 void Check(const char* step) {
     if (const uint32_t code = Fault(step))
         throw TSaveFailure{code};
@@ -378,29 +373,12 @@ bool TMPEG4MediaFormat::SaveRebuilt(const std::vector<uint8_t>& newAtom, TQTAtom
     // Swap the files. The original stays under its own name until the new one is complete; should the
     // second rename fail, the original is put back.
     Stream.reset();
-    const std::wstring backup = MakeSiblingFileName(FileName, L".~original");
-    DeleteFileLogged(backup);
-    error = Fault("rename-original");
-    if (error == 0 && !RenameFile(FileName, backup))
-        error = SystemErrorOr(oserr::kAccessDenied);
+    error = ReplaceWithTemporary(FileName, temporary, Fault);
     if (error != 0) {
-        DeleteFileLogged(temporary);
         LastError = error;
         PostResult = static_cast<int32_t>(error);
         return false;
     }
-    error = Fault("rename-temporary");
-    if (error == 0 && !RenameFile(temporary, FileName))
-        error = SystemErrorOr(oserr::kAccessDenied);
-    if (error != 0) {
-        if (!RenameFile(backup, FileName))
-            LogError(FormatText(L"MPEG-4: the original file is left as \"%s\"", backup));
-        DeleteFileLogged(temporary);
-        LastError = error;
-        PostResult = static_cast<int32_t>(error);
-        return false;
-    }
-    DeleteFileLogged(backup);
     LastError = 0;
     PostResult = 0;
     return true;
