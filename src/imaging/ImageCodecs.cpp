@@ -7,6 +7,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "common/TextConvert.h"
 #include "imaging/ImageDecoders.h"
 
 namespace mellodeck {
@@ -34,43 +35,12 @@ std::wstring ExtensionOf(const std::wstring& fileName) {
 
 // A file system path from wide text. Windows paths are UTF-16 already; elsewhere wide text is turned into
 // UTF-8 here, because the standard library would convert it through the current C locale (plain ASCII in
-// most processes) and fail on anything beyond it.
+// most processes) and fail on anything beyond it; a narrow path is taken byte for byte.
 std::filesystem::path PathFromWide(const std::wstring& text) {
 #ifdef _WIN32
     return std::filesystem::path(text);
 #else
-    std::u8string utf8;
-    utf8.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = static_cast<char32_t>(text[i]);
-        if constexpr (sizeof(wchar_t) == 2) {
-            if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-                const char32_t low = static_cast<char32_t>(text[i + 1]);
-                if (low >= 0xDC00 && low < 0xE000) {
-                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                    ++i;
-                }
-            }
-        }
-        if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF)
-            c = 0xFFFD;
-        if (c < 0x80) {
-            utf8 += static_cast<char8_t>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char8_t>(0xC0 | (c >> 6));
-            utf8 += static_cast<char8_t>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char8_t>(0xE0 | (c >> 12));
-            utf8 += static_cast<char8_t>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char8_t>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char8_t>(0xF0 | (c >> 18));
-            utf8 += static_cast<char8_t>(0x80 | ((c >> 12) & 0x3F));
-            utf8 += static_cast<char8_t>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char8_t>(0x80 | (c & 0x3F));
-        }
-    }
-    return std::filesystem::path(utf8);
+    return std::filesystem::path(WideToUtf8(text));
 #endif
 }
 

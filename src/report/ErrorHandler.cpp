@@ -1,5 +1,6 @@
 #include "report/ErrorHandler.h"
 
+#include "common/AxSys.h"
 #include "report/Templates.h"
 
 namespace mellodeck {
@@ -212,7 +213,7 @@ bool ReportStartup() {
         }
     }
     // Told outside the lock: the message box waits for the user.
-    ShowReportStartupFailure(L"Exception handling engine error. Stage 1.", ReportModuleName());
+    ShowReportStartupFailure(L"Exception handling engine error. Stage 1.", ModuleName());
     return false;
 }
 

@@ -1,8 +1,8 @@
 // The portable half of the log's platform layer.
 #include "report/ReportPlatform.h"
 
-#include <filesystem>
-#include <system_error>
+#include "common/AxSys.h"
+#include "common/FileUtils.h"
 
 namespace mellodeck {
 namespace {
@@ -43,34 +43,25 @@ std::wstring ReportJoinPath(const std::wstring& folder, const std::wstring& name
         return name;
     if (IsSeparator(folder.back()))
         return folder + name;
-    return folder + kReportPathSeparator + name;
+    return folder + kPathDelimiter + name;
 }
 
 bool ReportForceFolders(const std::wstring& folder) {
+    // ForceFolders refuses an empty path (no folder part: the log goes to the current folder).
     if (folder.empty())
         return true;
-    std::error_code ec;
-    const std::filesystem::path p(folder);
-    if (std::filesystem::is_directory(p, ec))
-        return true;
-    std::filesystem::create_directories(p, ec);
-    return std::filesystem::is_directory(p, ec);
-}
-
-std::wstring ReportModuleFolder() { return ReportFolderOf(ReportModuleFileName()); }
-
-std::wstring ReportModuleName() {
-    const std::wstring path = ReportModuleFileName();
-    for (size_t i = path.size(); i > 0; --i)
-    {
-        if (IsSeparator(path[i - 1]))
-            return path.substr(i);
 #ifdef _WIN32
-        if (path[i - 1] == L':' && i == 2)
-            return path.substr(i);
+    // The log's paths accept either separator; ForceFolders splits at "\" only.
+    std::wstring path = folder;
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = kPathDelimiter;
+    return ForceFolders(path);
+#else
+    return ForceFolders(folder);
 #endif
-    }
-    return path;
 }
+
+std::wstring ReportModuleFolder() { return ReportFolderOf(ModuleFileName(false)); }
 
 } // namespace mellodeck

@@ -1,32 +1,26 @@
 #pragma once
-// The few operating-system services the message log needs, with a Win32 implementation in win/ and a
-// POSIX one in posix/. Paths are wide text; on POSIX they are passed to the system as UTF-8.
+// The few operating-system services the message log needs beyond those in common/, with a Win32
+// implementation in win/ and a POSIX one in posix/. Paths are wide text; on POSIX they are passed to the
+// system as UTF-8. The module's own path and name come from common/AxSys.h (ModuleFileName(false),
+// ModuleName()); paths are joined with common's kPathDelimiter.
 #include <cstdint>
 #include <string>
 
 namespace mellodeck {
 
-#ifdef _WIN32
-inline constexpr wchar_t kReportPathSeparator = L'\\';
-#else
-inline constexpr wchar_t kReportPathSeparator = L'/';
-#endif
-
-// Full path of the module this code is linked into (the DLL on Windows, the executable elsewhere); empty
-// when it cannot be found.
-std::wstring ReportModuleFileName();
-// Its folder (without a trailing separator) and its file name.
+// Folder of the module this code is linked into (ModuleFileName(false)), as ReportFolderOf gives it.
 std::wstring ReportModuleFolder();
-std::wstring ReportModuleName();
 
 // Everything before the last path separator ("/" or "\"; ":" ends a drive on Windows); empty without one.
 std::wstring ReportFolderOf(const std::wstring& path);
 // folder + separator + name (no doubled separator; just name when folder is empty).
 std::wstring ReportJoinPath(const std::wstring& folder, const std::wstring& name);
-// Creates the folder and every missing parent. True when it exists afterwards; an empty path is true.
+// Creates the folder and every missing parent (common's ForceFolders). True when it exists afterwards;
+// an empty path is true rather than an error, and on Windows "/" separates folders as "\" does.
 bool ReportForceFolders(const std::wstring& folder);
 
-// The log's 8-bit text: the ANSI code page on Windows, UTF-8 elsewhere. Unmappable characters give "?".
+// The log's 8-bit text: the ANSI code page on Windows, where unmappable characters give "?"; UTF-8
+// elsewhere (WideToUtf8, where what is no character gives U+FFFD).
 std::string ReportNarrowText(const std::wstring& text);
 
 // The calling thread's last system error code (GetLastError on Windows, errno elsewhere).

@@ -9,15 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "common/AxVersionInfo.h"
+
 namespace mellodeck {
 
 // A file version: major.minor.release.build; all zeros when the file has none.
-struct TReportVersion {
-    uint16_t Major = 0;
-    uint16_t Minor = 0;
-    uint16_t Release = 0;
-    uint16_t Build = 0;
-};
+using TReportVersion = FileVersion;
 
 // Bytes; 64-bit so machines with more than 4 GB report their real sizes.
 struct TReportMemory {

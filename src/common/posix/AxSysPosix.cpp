@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/AxSys.h"
-#include "common/posix/NativeText.h"
+#include "common/TextConvert.h"
 
 namespace mellodeck {
 namespace {
@@ -55,9 +55,9 @@ std::wstring ModuleFileName(bool ofProcess) {
         dl_iterate_phdr(&VisitObject, &search);
         // The main program has no name in the loader's list; a shared object has its load path.
         if (search.Found && !search.Name.empty())
-            return FromNativeText(search.Name);
+            return Utf8ToWide(search.Name);
     }
-    return FromNativeText(ProcessExecutable());
+    return Utf8ToWide(ProcessExecutable());
 }
 
 OsVersionFacts QueryOsVersionFacts() {

@@ -2,11 +2,14 @@
 // the usual permission bits (the umask applies).
 #include <cerrno>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include "common/FileUtils.h"
-#include "common/posix/NativeText.h"
+#include "common/TextConvert.h"
+#include "common/UnicodeCase.h"
 
 namespace mellodeck {
 namespace {
@@ -18,12 +21,12 @@ constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 bool CreateFolder(const std::wstring& path) {
     if (path.empty())
         return false;
-    return mkdir(ToNativeText(path).c_str(), 0777) == 0;
+    return mkdir(WideToUtf8(path).c_str(), 0777) == 0;
 }
 
 uint32_t GetAttributes(const std::wstring& path) {
     struct stat st {};
-    if (path.empty() || stat(ToNativeText(path).c_str(), &st) != 0)
+    if (path.empty() || stat(WideToUtf8(path).c_str(), &st) != 0)
         return kInvalidFileAttributes;
     uint32_t attributes = S_ISDIR(st.st_mode) ? kFileAttributeDirectory : kFileAttributeArchive;
     if ((st.st_mode & kAnyWrite) == 0)
@@ -32,7 +35,7 @@ uint32_t GetAttributes(const std::wstring& path) {
 }
 
 bool SetAttributes(const std::wstring& path, uint32_t attributes) {
-    const std::string native = ToNativeText(path);
+    const std::string native = WideToUtf8(path);
     struct stat st {};
     if (path.empty() || stat(native.c_str(), &st) != 0)
         return false;
@@ -80,7 +83,7 @@ TFileHandle OpenFileHandle(const std::wstring& path, uint32_t access, uint32_t s
         return kInvalidFileHandle;
     }
     const mode_t mode = (attributes & kFileAttributeReadOnly) ? 0444 : 0666;
-    const int fd = open(ToNativeText(path).c_str(), flags, mode);
+    const int fd = open(WideToUtf8(path).c_str(), flags, mode);
     if (fd < 0)
         return kInvalidFileHandle;
     // A folder is not a file here, as on Windows.
@@ -96,6 +99,15 @@ TFileHandle OpenFileHandle(const std::wstring& path, uint32_t access, uint32_t s
 void CloseFileHandle(TFileHandle handle) {
     if (handle != kInvalidFileHandle)
         close(static_cast<int>(handle));
+}
+
+wchar_t UnicodeUpper(wchar_t c) {
+    // A private C.UTF-8 locale: the process locale stays untouched, and the plain "C" locale would only
+    // upper-case ASCII.
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    if (utf8 != static_cast<locale_t>(nullptr))
+        return static_cast<wchar_t>(towupper_l(static_cast<wint_t>(c), utf8));
+    return static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
 }
 
 } // namespace mellodeck

@@ -1,6 +1,7 @@
 #include "media/core/MediaManager.h"
 #include "media/flac/FlacMediaFormat.h"
 #include "media/mp3/MP3MediaFormat.h"
+#include "media/mp4/MPEG4MediaFormat.h"
 #include "media/ogg/OggMediaFormat.h"
 
 namespace mellodeck {
@@ -12,6 +13,10 @@ void RegisterBuiltInFormats(TMediaManager& manager) {
                            L"Marquill.Ogg.audio.file");
     manager.RegisterFormat(".flac", [] { return std::make_unique<TFlacMediaFormat>(); }, L"Flac Audio File",
                            L"Marquill.Flac.audio.file");
+    manager.RegisterFormat(".m4a", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File",
+                           L"Marquill.MPEG4.audio.file");
+    manager.RegisterFormat(".m4p", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File",
+                           L"Marquill.MPEG4.audio.file");
 }
 
 } // namespace mellodeck

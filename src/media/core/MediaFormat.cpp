@@ -240,6 +240,34 @@ bool DeleteFileLogged(const std::wstring& name) {
     return deleted;
 }
 
+uint32_t ReplaceWithTemporary(const std::wstring& fileName, const std::wstring& temporary,
+                              const std::function<uint32_t(const char* step)>& fault) {
+    auto failed = [&](const char* step, const std::wstring& from, const std::wstring& to) -> uint32_t {
+        if (fault)
+            if (const uint32_t code = fault(step))
+                return code;
+        if (RenameFile(from, to))
+            return 0;
+        const uint32_t code = LastSystemError();
+        return code ? code : oserr::kAccessDenied;
+    };
+    const std::wstring backup = MakeSiblingFileName(fileName, L".~original");
+    DeleteFileLogged(backup);
+    if (const uint32_t error = failed("rename-original", fileName, backup)) {
+        DeleteFileLogged(temporary);
+        return error;
+    }
+    if (const uint32_t error = failed("rename-temporary", temporary, fileName)) {
+        // Put the original back under its own name.
+        if (!RenameFile(backup, fileName))
+            LogError(FormatText(L"Could not restore the original file, File: %s", fileName));
+        DeleteFileLogged(temporary);
+        return error;
+    }
+    DeleteFileLogged(backup);
+    return 0;
+}
+
 std::wstring MakeSiblingFileName(const std::wstring& name, const std::wstring& suffix) {
     if (name.size() + suffix.size() < 256)
         return name + suffix;

@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "common/FileUtils.h"
+#include "media/mp4/MPEG4MediaFormat.h"
 
 namespace mellodeck {
 namespace {
@@ -105,6 +106,8 @@ void MediaLibraryStart() {
     PlatformUseDefaultThreadLocale();
     gManager = std::make_unique<TMediaManager>();
     RegisterBuiltInFormats(*gManager);
+    MPEG4FreeAtomSize = 2048;
+    MPEG4MaxInPlaceGap = 32768;
 }
 
 void MediaLibraryEnd() {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/TextConvert.h" // WideToUtf8 and Utf8ToWide, for file names on POSIX and UTF-8 texts
+
 namespace mellodeck {
 
 namespace oserr {
@@ -75,9 +77,6 @@ void PlatformSleep(uint32_t milliseconds);
 // Sets the calling thread's locale to the system default (Windows only; nothing elsewhere).
 void PlatformUseDefaultThreadLocale();
 
-// UTF-16/UTF-32 wide text <-> UTF-8, for file names on POSIX and for texts stored as UTF-8.
-std::string WideToUtf8(const std::wstring& text);
-std::wstring Utf8ToWide(const std::string& text);
 // Wide text <-> the system's 8-bit code page (Latin-1 on POSIX, the ANSI code page on Windows).
 std::string WideToAnsi(const std::wstring& text);
 std::wstring AnsiToWide(const std::string& text);

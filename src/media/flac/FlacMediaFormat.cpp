@@ -326,7 +326,7 @@ bool TFlacMediaFormat::SaveRebuild(uint32_t context, const std::vector<uint8_t>&
         LastError = error;
         return false;
     }
-    LastError = ReplaceWithTemporary(FileName, temporary);
+    LastError = ReplaceWithTemporary(FileName, temporary, SaveStepError);
     return LastError == 0;
 }
 

@@ -26,7 +26,7 @@ constexpr uint32_t kErrorInvalidData = 13;         // no MPEG audio after an ID3
 constexpr uint32_t kErrorIncompleteWrite = 5;      // the in-place write of the tag was incomplete
 
 // Where a test can make a save fail: the Nth write to the output file (temporary or in place), or one
-// named step ("create-temp", "reopen", "rename-original", "rename-temp", "truncate", "flush"), which then
+// named step ("create-temp", "reopen", "rename-original", "rename-temporary", "truncate", "flush"), which then
 // behaves as if the system had refused it.
 struct TMP3SaveFaults {
     int FailWrite = 0;

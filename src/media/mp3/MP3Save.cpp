@@ -168,21 +168,12 @@ bool TMP3MediaFormat::SaveThroughTemporary(const std::vector<uint8_t>& image, ui
         file.reset();
         Close(0); // the original must not be held open while it is renamed
 
-        const std::wstring backup = MakeSiblingFileName(FileName, L".~original");
-        DeleteFileLogged(backup);
-        if (Fault("rename-original") || !RenameFile(FileName, backup)) {
-            LastError = Fault("rename-original") ? oserr::kAccessDenied : LastSystemError();
+        LastError = ReplaceWithTemporary(FileName, temporary, [this](const char* step) {
+            return Fault(step) ? oserr::kAccessDenied : 0u;
+        });
+        created = false; // placed, or deleted by the replacement
+        if (LastError != 0)
             return discard();
-        }
-        if (Fault("rename-temp") || !RenameFile(temporary, FileName)) {
-            LastError = Fault("rename-temp") ? oserr::kAccessDenied : LastSystemError();
-            // Put the original back under its own name.
-            if (!RenameFile(backup, FileName))
-                LogError(FormatText(L"Could not restore the original file, File: %s", FileName));
-            return discard();
-        }
-        created = false;
-        DeleteFileLogged(backup);
         FileSize = written;
         PostResult = static_cast<int32_t>(LastError);
         return LastError == 0;

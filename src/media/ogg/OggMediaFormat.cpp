@@ -262,7 +262,7 @@ bool TOggMediaFormat::SaveTags(uint32_t context) {
         DeleteFileLogged(temporary);
         LastError = error;
     } else {
-        LastError = ReplaceWithTemporary(FileName, temporary);
+        LastError = ReplaceWithTemporary(FileName, temporary, SaveStepError);
     }
     PostResult = static_cast<int32_t>(LastError);
     return LastError == 0;

@@ -79,36 +79,6 @@ std::unique_ptr<TBufferedFileWriteStream> CreateSaveFile(const std::wstring& nam
     return stream;
 }
 
-uint32_t ReplaceWithTemporary(const std::wstring& fileName, const std::wstring& temporary) {
-    const std::wstring backup = MakeSiblingFileName(fileName, L".~original");
-    DeleteFileLogged(backup);
-    uint32_t error = 0;
-    if (SaveStepFails("rename-original")) {
-        error = oserr::kAccessDenied;
-    } else if (!RenameFile(fileName, backup)) {
-        error = LastSystemError();
-        if (error == 0)
-            error = oserr::kAccessDenied;
-    }
-    if (error) {
-        DeleteFileLogged(temporary);
-        return error;
-    }
-    if (SaveStepFails("rename-temporary")) {
-        error = oserr::kAccessDenied;
-    } else if (!RenameFile(temporary, fileName)) {
-        error = LastSystemError();
-        if (error == 0)
-            error = oserr::kAccessDenied;
-    }
-    if (error) {
-        // Put the original back under its own name.
-        RenameFile(backup, fileName);
-        DeleteFileLogged(temporary);
-        return error;
-    }
-    DeleteFileLogged(backup);
-    return 0;
-}
+uint32_t SaveStepError(const char* step) { return SaveStepFails(step) ? oserr::kAccessDenied : 0; }
 
 } // namespace mellodeck

@@ -36,10 +36,8 @@ private:
 // Creates (or empties) a file for writing; nullptr with `error` set when that fails.
 std::unique_ptr<TBufferedFileWriteStream> CreateSaveFile(const std::wstring& name, int32_t bufferSize, uint32_t& error);
 
-// Puts the completely written `temporary` in the place of `fileName`: the original is first renamed to a
-// backup, then the temporary takes its name, then the backup is removed. When the second rename fails the
-// backup gets its name back, so the original is never left under another name. Returns 0 or the system
-// error of the failed step; on failure the temporary file is removed.
-uint32_t ReplaceWithTemporary(const std::wstring& fileName, const std::wstring& temporary);
+// The error code for a save step that tests made fail (0 when it runs normally); pass it to
+// ReplaceWithTemporary.
+uint32_t SaveStepError(const char* step);
 
 } // namespace mellodeck

@@ -17,25 +17,6 @@ std::string ReportNarrowText(const std::wstring& text) {
     return out;
 }
 
-std::wstring ReportModuleFileName() {
-    // The module that contains this code: the DLL when linked into one, else the executable.
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&ReportModuleFileName), &module))
-        return std::wstring();
-    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
-        std::wstring path(capacity, L'\0');
-        const DWORD n = GetModuleFileNameW(module, path.data(), capacity);
-        if (n == 0)
-            return std::wstring();
-        if (n < capacity) {
-            path.resize(n);
-            return path;
-        }
-    }
-    return std::wstring();
-}
-
 uint32_t ReportLastError() { return GetLastError(); }
 
 void SetReportLastError(uint32_t code) { SetLastError(code); }

@@ -1,5 +1,6 @@
 // System facts on Windows: the version from the kernel (not the compatibility-shimmed GetVersionEx), the
-// host's and processes' version resources, memory status, the tool-help process list and the monitors.
+// host's and processes' version resources (common's GetFileVersion), memory status, the tool-help process
+// list and the monitors.
 #include "report/SystemFacts.h"
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 
 #include <memory>
 
+#include "common/AxSys.h"
+#include "common/AxVersionInfo.h"
 #include "report/ReportPlatform.h"
 
 namespace mellodeck {
@@ -19,41 +22,6 @@ struct THandleCloser {
     }
 };
 using TOwnedHandle = std::unique_ptr<void, THandleCloser>;
-
-std::wstring ProcessImagePath() {
-    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
-        std::wstring path(capacity, L'\0');
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), capacity);
-        if (n == 0)
-            return std::wstring();
-        if (n < capacity) {
-            path.resize(n);
-            return path;
-        }
-    }
-    return std::wstring();
-}
-
-TReportVersion FileVersion(const std::wstring& path) {
-    TReportVersion version;
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0)
-        return version;
-    std::unique_ptr<BYTE[]> data(new BYTE[size]());
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.get()))
-        return version;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(data.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return version;
-    version.Major = HIWORD(info->dwFileVersionMS);
-    version.Minor = LOWORD(info->dwFileVersionMS);
-    version.Release = HIWORD(info->dwFileVersionLS);
-    version.Build = LOWORD(info->dwFileVersionLS);
-    return version;
-}
 
 // The real version: GetVersionEx reports 6.2 to programs without a compatibility manifest.
 std::optional<RTL_OSVERSIONINFOEXW> KernelVersion() {
@@ -114,12 +82,12 @@ constexpr const wchar_t* kProcessorKey = L"HARDWARE\\DESCRIPTION\\System\\Centra
 class TWin32SystemFacts final : public ISystemFacts {
 public:
     std::string HostFileName() override {
-        const std::wstring path = ProcessImagePath();
+        const std::wstring path = ModuleFileName(true);
         const size_t slash = path.find_last_of(L"\\/");
         return ReportNarrowText(slash == std::wstring::npos ? path : path.substr(slash + 1));
     }
 
-    TReportVersion HostVersion() override { return FileVersion(ProcessImagePath()); }
+    TReportVersion HostVersion() override { return GetFileVersion(ModuleFileName(true)); }
 
     std::optional<std::string> WindowsName() override {
         const auto v = KernelVersion();
@@ -226,7 +194,7 @@ public:
                     path = std::move(full);
                 }
             }
-            list.push_back({ReportNarrowText(path), FileVersion(path)});
+            list.push_back({ReportNarrowText(path), GetFileVersion(path)});
         } while (Process32NextW(snapshot.get(), &entry));
         return list;
     }

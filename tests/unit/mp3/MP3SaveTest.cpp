@@ -260,11 +260,11 @@ TEST_F(MP3SaveTest, AnyFailureLeavesTheOriginalUntouched) {
          {"reopen", "flush"}},
         {"temporary file, growing", "v23-full.mp3",
          [](TMP3MediaFormat& f) { f.Tags->Comment->SetValue(std::wstring(5000, L'c')); },
-         {"create-temp", "flush", "rename-original", "rename-temp"}},
+         {"create-temp", "flush", "rename-original", "rename-temporary"}},
         {"temporary file, new tag", "cbr128-short.mp3", [](TMP3MediaFormat& f) { f.Tags->Artist->SetValue(L"A"); },
-         {"create-temp", "flush", "rename-original", "rename-temp"}},
+         {"create-temp", "flush", "rename-original", "rename-temporary"}},
         {"temporary file, removing ID3v2", "v11.mp3", [](TMP3MediaFormat& f) { f.TagsToWrite = tkID3v1; },
-         {"create-temp", "flush", "rename-original", "rename-temp"}},
+         {"create-temp", "flush", "rename-original", "rename-temporary"}},
     };
     for (const Path& path : paths) {
         SCOPED_TRACE(path.Name);

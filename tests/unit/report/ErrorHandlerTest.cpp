@@ -9,6 +9,8 @@
 
 #include "FakeSystemFacts.h"
 #include "TestPaths.h"
+#include "common/AxSys.h"
+#include "common/FileUtils.h"
 #include "report/Templates.h"
 
 namespace mellodeck {
@@ -74,7 +76,7 @@ struct LogFixture {
 TEST(ErrorHandler, InactiveHandlerDropsMessagesAndCreatesNoFile) {
     LogFixture f;
     f.Handler.SetLogFolder(f.Temp.Text("logs"));
-    EXPECT_EQ(f.Handler.LogPath(), f.Temp.Text("logs") + kReportPathSeparator + L"Errors.log");
+    EXPECT_EQ(f.Handler.LogPath(), f.Temp.Text("logs") + kPathDelimiter + L"Errors.log");
     EXPECT_FALSE(f.Handler.Active());
     EXPECT_FALSE(f.Handler.LogMessage(4, L"Frame header read error", false));
     EXPECT_FALSE(f.Handler.LogMessage(4, L"Frame header read error", true));
@@ -86,7 +88,7 @@ TEST(ErrorHandler, DefaultLogFolderIsThisModulesFolder) {
     TErrorHandler handler(L"Errors.log", 1);
     const std::wstring path = handler.LogPath();
     EXPECT_EQ(path, ReportJoinPath(ReportModuleFolder(), L"Errors.log"));
-    EXPECT_NE(ReportModuleName().find(L"report_tests"), std::wstring::npos);
+    EXPECT_NE(ModuleName().find(L"report_tests"), std::wstring::npos);
     EXPECT_EQ(ReportModuleFolder(), fs::absolute(fs::current_path()).wstring())
         << "tests run in the folder of their executable";
 }
@@ -185,7 +187,7 @@ TEST(ErrorHandler, SystemReturnCodeLineIsAlignedUnderTheMessage) {
 TEST(ErrorHandler, FailedOpenKeepsTheErrorAndStaysInactive) {
     LogFixture f;
     test::WriteAll(f.Temp.Path() / "plain", "a file, not a folder");
-    const std::wstring folder = f.Temp.Text("plain") + kReportPathSeparator + L"sub";
+    const std::wstring folder = f.Temp.Text("plain") + kPathDelimiter + L"sub";
     f.Handler.SetLogFolder(folder);
     SetReportLastError(0);
     EXPECT_FALSE(f.Handler.Activate());
@@ -219,7 +221,7 @@ TEST(ErrorHandler, CreateModeDecidesWhetherAnOldLogIsKept) {
 
 TEST(ErrorHandler, LogNameAsPath) {
     test::TempFolder temp;
-    const std::wstring path = temp.Text("deeper") + kReportPathSeparator + L"more" + kReportPathSeparator + L"my.log";
+    const std::wstring path = temp.Text("deeper") + kPathDelimiter + L"more" + kPathDelimiter + L"my.log";
     TErrorHandler handler(path, 1);
     handler.SetUseLogNameAsPath(true);
     handler.Parser().SetSystemFacts(std::make_shared<test::TFakeSystemFacts>());
@@ -227,6 +229,30 @@ TEST(ErrorHandler, LogNameAsPath) {
     ASSERT_TRUE(handler.Activate()) << handler.OpenError();
     handler.Deactivate();
     EXPECT_EQ(test::ReadAll(temp.Path() / "deeper" / "more" / "my.log"), ExpectedHead());
+}
+
+// Missing folders of the log are made, whatever their names and whichever separator the path uses.
+TEST(ErrorHandler, MissingLogFoldersAreCreated) {
+    struct Case {
+        std::wstring Folder;             // below the scratch folder
+        std::filesystem::path Expected;  // the same, as a native path
+        const char* Why;
+    };
+    const std::wstring sep(1, kPathDelimiter);
+    const Case cases[] = {
+        {L"Logb\u00FCcher \u0436\u0443\u0440\u043D\u0430\u043B" + sep + L"\u00E9t\u00E9",
+         fs::path(u8"Logb\u00FCcher \u0436\u0443\u0440\u043D\u0430\u043B") / u8"\u00E9t\u00E9", "names beyond ASCII"},
+        {L"fwd/one/two", fs::path("fwd") / "one" / "two", "\"/\" as the separator (also on Windows)"},
+    };
+    for (const Case& c : cases) {
+        test::TempFolder temp;
+        TErrorHandler handler(L"Errors.log", 1);
+        handler.SetLogFolder(temp.Text() + sep + c.Folder);
+        handler.Parser().SetSystemFacts(std::make_shared<test::TFakeSystemFacts>());
+        ASSERT_TRUE(handler.Activate()) << c.Why << ": error " << handler.OpenError();
+        handler.Deactivate();
+        EXPECT_EQ(test::ReadAll(temp.Path() / c.Expected / "Errors.log"), ExpectedHead()) << c.Why;
+    }
 }
 
 TEST(ErrorHandler, HeadTemplateFailureIsLoggedInstead) {
@@ -269,7 +295,7 @@ TEST(ErrorHandler, StartupAndShutdown) {
     EXPECT_TRUE(ReportStartup());
     EXPECT_EQ(ErrorHandler(), handler) << "start-up twice keeps the one handler";
     LogError(L"Frame header read error");
-    EXPECT_FALSE(fs::exists(ReportModuleFolder() + kReportPathSeparator + L"Errors.log"));
+    EXPECT_FALSE(fs::exists(ReportModuleFolder() + kPathDelimiter + L"Errors.log"));
     ReportShutdown();
     EXPECT_EQ(ErrorHandler(), nullptr);
     LogError(L"after shutdown: ignored");

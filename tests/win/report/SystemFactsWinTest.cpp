@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "TestPaths.h"
+#include "common/AxSys.h"
 #include "report/ErrorHandler.h"
 #include "report/ExceptionTemplateParser.h"
 #include "report/ReportPlatform.h"
@@ -62,7 +63,7 @@ TEST(Win32SystemFacts, ProcessesListThisProcessWithItsVersion) {
     TExceptionTemplateParser parser;
     const std::vector<std::string> lines = SplitCrLf(Eval(parser, "%Processes"));
     ASSERT_GT(lines.size(), 1u);
-    const std::string self = ReportNarrowText(ReportModuleFileName()) + " [1.2.3.4]";
+    const std::string self = ReportNarrowText(ModuleFileName(true)) + " [1.2.3.4]";
     EXPECT_NE(std::find(lines.begin(), lines.end(), self), lines.end()) << "looked for " << self;
     for (const std::string& line : lines)
         EXPECT_TRUE(std::regex_match(line, std::regex(R"(.+ \[\d+\.\d+\.\d+\.\d+\])"))) << line;

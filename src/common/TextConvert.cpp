@@ -1,6 +1,6 @@
-// UTF-8 conversions shared by both platforms. wchar_t holds UTF-16 code units on Windows and whole code
-// points elsewhere; invalid input becomes U+FFFD rather than being dropped silently.
-#include "media/core/PlatformFile.h"
+// UTF-8 conversions shared by both platforms and every subsystem: file names on POSIX, texts stored as
+// UTF-8, the log's text.
+#include "common/TextConvert.h"
 
 namespace mellodeck {
 namespace {
@@ -47,11 +47,11 @@ std::string WideToUtf8(const std::wstring& text) {
                 text[i + 1] <= 0xDFFF) {
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
                 ++i;
-            } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-                cp = 0xFFFD;
             }
         }
-        if (cp > 0x10FFFF)
+        // What is left of the surrogate range is a lone half (UTF-16) or no character at all (UTF-32);
+        // written out as it is, it would make invalid UTF-8.
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             cp = 0xFFFD;
         AppendUtf8(out, cp);
     }
@@ -67,18 +67,23 @@ std::wstring Utf8ToWide(const std::string& text) {
     while (i < n) {
         unsigned char c = s[i];
         char32_t cp;
+        char32_t minimum; // the smallest value that needs this many bytes
         int extra;
         if (c < 0x80) {
             cp = c;
+            minimum = 0;
             extra = 0;
         } else if ((c & 0xE0) == 0xC0) {
             cp = c & 0x1F;
+            minimum = 0x80;
             extra = 1;
         } else if ((c & 0xF0) == 0xE0) {
             cp = c & 0x0F;
+            minimum = 0x800;
             extra = 2;
         } else if ((c & 0xF8) == 0xF0) {
             cp = c & 0x07;
+            minimum = 0x10000;
             extra = 3;
         } else {
             AppendWide(out, 0xFFFD);
@@ -98,7 +103,8 @@ std::wstring Utf8ToWide(const std::string& text) {
             ++i;
             continue;
         }
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        // An overlong form would let "/" or NUL hide as other bytes (C0 AF is "/" written in two).
+        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             cp = 0xFFFD;
         AppendWide(out, cp);
         i += extra + 1;

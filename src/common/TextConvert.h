@@ -1,0 +1,16 @@
+#pragma once
+// UTF-8 <-> wide text, the same on every platform. wchar_t holds UTF-16 code units on Windows and whole
+// code points elsewhere. Invalid input becomes U+FFFD rather than being dropped silently.
+#include <string>
+
+namespace mellodeck {
+
+// Surrogate pairs are joined where wchar_t is UTF-16; a lone surrogate and anything beyond U+10FFFF
+// becomes U+FFFD.
+std::string WideToUtf8(const std::wstring& text);
+// A byte that cannot start a sequence, or starts one cut short, becomes one U+FFFD and decoding goes on
+// at the next byte. A complete sequence for a surrogate, for a value beyond U+10FFFF or in a longer
+// form than needed (overlong) becomes one U+FFFD as a whole.
+std::wstring Utf8ToWide(const std::string& text);
+
+} // namespace mellodeck

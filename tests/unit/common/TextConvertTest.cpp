@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/TextConvert.h"
+
+namespace mellodeck {
+namespace {
+
+constexpr wchar_t kReplacement = static_cast<wchar_t>(0xFFFD);
+const std::string kReplacementUtf8 = "\xEF\xBF\xBD";
+
+// Valid text keeps every character both ways; U+1F3B5 is a surrogate pair where wchar_t is UTF-16.
+TEST(TextConvert, ValidTextRoundTrips) {
+    struct Case {
+        std::wstring Wide;
+        std::string Utf8;
+    };
+    const Case cases[] = {
+        {L"", ""},
+        {L"plain ASCII /\x7F", "plain ASCII /\x7F"},
+        {std::wstring(1, L'\0') + L"x", std::string(1, '\0') + "x"},
+        {L"\u00E9\u07FF", "\xC3\xA9\xDF\xBF"},
+        {L"\u0800\u20AC\uD7FF\uE000\uFFFD", "\xE0\xA0\x80\xE2\x82\xAC\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBD"},
+        {L"a\U0001F3B5b\U0010FFFF", "a\xF0\x9F\x8E\xB5" "b\xF4\x8F\xBF\xBF"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WideToUtf8(c.Wide), c.Utf8);
+        EXPECT_EQ(Utf8ToWide(c.Utf8), c.Wide) << c.Utf8;
+    }
+}
+
+// Each malformed piece becomes U+FFFD and the text around it survives. A bad lead byte or a cut-short
+// sequence costs one replacement per byte given up on; a complete sequence for a forbidden value is one
+// replacement as a whole.
+TEST(TextConvert, MalformedUtf8BecomesReplacementCharacters) {
+    struct Case {
+        const char* Utf8;
+        std::size_t ReplacementCount;
+        const char* Why;
+    };
+    const Case cases[] = {
+        {"a\x80z", 1, "a stray continuation byte"},
+        {"a\xFFz", 1, "a byte that never starts a sequence"},
+        {"a\xF8\x88\x80\x80\x80z", 5, "a five-byte form"},
+        {"a\xE2\x82z", 2, "a sequence cut short by a plain character"},
+        {"a\xF0\x9F\x8E", 3, "a sequence cut short by the end of the text"},
+        {"a\xC0\xAFz", 1, "an overlong \"/\""},
+        {"a\xC1\xBFz", 1, "an overlong two-byte form"},
+        {"a\xE0\x80\xAFz", 1, "an overlong three-byte \"/\""},
+        {"a\xF0\x8F\xBF\xBFz", 1, "an overlong four-byte form"},
+        {"a\xED\xA0\x80z", 1, "an encoded high surrogate"},
+        {"a\xED\xBF\xBFz", 1, "an encoded low surrogate"},
+        {"a\xF4\x90\x80\x80z", 1, "a value beyond U+10FFFF"},
+    };
+    for (const Case& c : cases) {
+        const std::wstring wide = Utf8ToWide(c.Utf8);
+        ASSERT_GE(wide.size(), 2u) << c.Why;
+        EXPECT_EQ(wide.front(), L'a') << c.Why;
+        const std::wstring middle = wide.substr(1, c.ReplacementCount);
+        EXPECT_EQ(middle, std::wstring(c.ReplacementCount, kReplacement)) << c.Why;
+        const std::string utf8 = c.Utf8;
+        EXPECT_EQ(wide.size(), 1 + c.ReplacementCount + (utf8.back() == 'z' ? 1u : 0u)) << c.Why;
+        // Nothing that would pass for a path separator or a terminator slips through.
+        EXPECT_EQ(wide.find_first_of(std::wstring(L"/\0", 2)), std::wstring::npos) << c.Why;
+    }
+}
+
+// Wide text that is no character (a lone surrogate, a value beyond U+10FFFF) is written as U+FFFD, so
+// the output is always valid UTF-8.
+TEST(TextConvert, InvalidWideTextBecomesReplacementCharacter) {
+    const std::wstring loneHigh = L"a" + std::wstring(1, static_cast<wchar_t>(0xD800)) + L"z";
+    const std::wstring loneLow = L"a" + std::wstring(1, static_cast<wchar_t>(0xDFFF)) + L"z";
+    const std::wstring swapped =
+        L"a" + std::wstring(1, static_cast<wchar_t>(0xDC00)) + std::wstring(1, static_cast<wchar_t>(0xD800)) + L"z";
+    EXPECT_EQ(WideToUtf8(loneHigh), "a" + kReplacementUtf8 + "z");
+    EXPECT_EQ(WideToUtf8(loneLow), "a" + kReplacementUtf8 + "z");
+    EXPECT_EQ(WideToUtf8(swapped), "a" + kReplacementUtf8 + kReplacementUtf8 + "z");
+    if constexpr (sizeof(wchar_t) == 4) {
+        const std::wstring tooLarge = L"a" + std::wstring(1, static_cast<wchar_t>(0x110000)) + L"z";
+        EXPECT_EQ(WideToUtf8(tooLarge), "a" + kReplacementUtf8 + "z");
+    }
+}
+
+} // namespace
+} // namespace mellodeck
