@@ -1,6 +1,7 @@
 #pragma once
 // UTF-8 <-> wide text, the same on every platform. wchar_t holds UTF-16 code units on Windows and whole
 // code points elsewhere. Invalid input becomes U+FFFD rather than being dropped silently.
+#include <cstddef>
 #include <string>
 
 namespace mellodeck {
@@ -12,5 +13,7 @@ std::string WideToUtf8(const std::wstring& text);
 // at the next byte. A complete sequence for a surrogate, for a value beyond U+10FFFF or in a longer
 // form than needed (overlong) becomes one U+FFFD as a whole.
 std::wstring Utf8ToWide(const std::string& text);
+// The same over `length` bytes at `text` (which need not end in a NUL), for text inside larger buffers.
+std::wstring Utf8ToWide(const char* text, size_t length);
 
 } // namespace mellodeck

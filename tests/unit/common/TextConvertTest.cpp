@@ -66,6 +66,29 @@ TEST(TextConvert, MalformedUtf8BecomesReplacementCharacters) {
     }
 }
 
+// Runs of ASCII are found eight bytes at a time: every run length, and every place of the first other
+// byte among those eight, must decode alike.
+TEST(TextConvert, AsciiRunsOfAnyLengthAroundOtherBytes) {
+    for (size_t before = 0; before <= 17; ++before) {
+        for (size_t after = 0; after <= 17; ++after) {
+            const std::string utf8 = std::string(before, 'a') + "\xC3\xA9" + std::string(after, 'b') + "\x80";
+            const std::wstring wide =
+                std::wstring(before, L'a') + L"\u00E9" + std::wstring(after, L'b') + std::wstring(1, kReplacement);
+            ASSERT_EQ(Utf8ToWide(utf8), wide) << before << " " << after;
+        }
+    }
+}
+
+// Text inside a larger buffer: exactly the given bytes are decoded, NULs included.
+TEST(TextConvert, ByteRangeStopsAtItsLength) {
+    const std::string buffer = std::string("abcdefgh\0ijklmnop\xC3\xA9", 19);
+    EXPECT_EQ(Utf8ToWide(buffer.data(), 11), std::wstring(L"abcdefgh\0ij", 11));
+    EXPECT_EQ(Utf8ToWide(buffer.data(), 0), L"");
+    // A sequence cut by the length is cut short, whatever follows in memory.
+    EXPECT_EQ(Utf8ToWide(buffer.data() + 16, 2), L"p" + std::wstring(1, kReplacement));
+    EXPECT_EQ(Utf8ToWide(buffer.data() + 16, 3), L"p\u00E9");
+}
+
 // Wide text that is no character (a lone surrogate, a value beyond U+10FFFF) is written as U+FFFD, so
 // the output is always valid UTF-8.
 TEST(TextConvert, InvalidWideTextBecomesReplacementCharacter) {
