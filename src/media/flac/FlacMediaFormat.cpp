@@ -169,8 +169,7 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
             continue;
         }
         if (type == kTypeVorbisComment) {
-            TSpanStream list(body, length);
-            if (!ReadComments(list, *this, *Tags, *ExtraTags))
+            if (!ReadComments(body, length, *this, *Tags, *ExtraTags))
                 return false;
             continue;
         }

@@ -136,8 +136,7 @@ bool TOggMediaFormat::ReadInfo() {
     s.ReadBuffer(SecondPageHeader.data(), 27);
     SecondSegments = second.Segments;
 
-    TSpanStream list(comment.Data.data() + 7, comment.Data.size() - 7);
-    if (!ReadComments(list, *this, *Tags, *ExtraTags))
+    if (!ReadComments(comment.Data.data() + 7, comment.Data.size() - 7, *this, *Tags, *ExtraTags))
         return false;
     FindLastGranule();
     return true;

@@ -9,6 +9,13 @@ namespace mellodeck {
 TOggCommentTag::TOggCommentTag(TCommonMediaTags* owner, std::string fieldName)
     : TBaseStringTag(owner), FieldName(std::move(fieldName)) {}
 
+void TOggCommentTag::SetValue(std::wstring&& value) {
+    if (value == Value)
+        return;
+    Value = std::move(value);
+    SetModified(true);
+}
+
 std::wstring TrimCommentValue(const std::wstring& value) {
     size_t first = 0, last = value.size();
     while (first < last && static_cast<uint32_t>(value[first]) <= 0x20)

@@ -16,6 +16,10 @@ public:
     // Writes "FieldName=value" (value trimmed of characters up to U+0020) with its 32-bit little-endian
     // length; writes nothing when the trimmed value is empty.
     void SaveToStream(TStream& stream) override;
+    using TBaseStringTag::SetValue;
+    // SetValue taking the text over instead of copying it: entries can be long (lyrics, pictures carried
+    // as text). Keep it in step with SetValue.
+    void SetValue(std::wstring&& value);
 
     // The name as written: upper case for the table's rows, the bytes as read for other entries.
     std::string FieldName;

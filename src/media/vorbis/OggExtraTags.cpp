@@ -4,11 +4,11 @@
 
 namespace mellodeck {
 
-TOggCommentTag* TOggExtraTags::AddComment(const std::string& name, const std::wstring& value) {
+TOggCommentTag* TOggExtraTags::AddComment(const std::string& name, std::wstring value) {
     if (name.empty())
         return nullptr;
     auto* tag = Make<TOggCommentTag>(name);
-    tag->SetValue(value);
+    tag->SetValue(std::move(value));
     if (Format && (Format->Flags & mfOpening)) {
         tag->Exists = true;
     } else {

@@ -11,7 +11,7 @@ public:
 
     // Appends an entry (nullptr and nothing added when name is empty). While the owning format is reading
     // a file the entry is marked as existing; otherwise it is marked modified.
-    TOggCommentTag* AddComment(const std::string& name, const std::wstring& value);
+    TOggCommentTag* AddComment(const std::string& name, std::wstring value);
     int CommentCount() const { return static_cast<int>(TagList.size()); }
     TOggCommentTag* Comment(int index) const;
     // Frees every entry; marks the set modified when it held any.

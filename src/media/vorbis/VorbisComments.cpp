@@ -1,6 +1,7 @@
 #include "media/vorbis/VorbisComments.h"
 
 #include <string>
+#include <string_view>
 
 namespace mellodeck {
 
@@ -10,49 +11,45 @@ void WriteLE32(TStream& stream, uint32_t value) {
     stream.WriteBuffer(le, 4);
 }
 
-namespace {
-
-bool ReadLE32(TStream& stream, uint32_t& value) {
-    uint8_t le[4];
-    if (stream.Read(le, 4) != 4)
-        return false;
-    value = GetLE32(le);
-    return true;
-}
-
-// Reads `length` bytes when the stream holds them; never allocates more than is there.
-bool ReadText(TStream& stream, uint32_t length, std::string& text) {
-    if (static_cast<int64_t>(length) > stream.Remaining())
-        return false;
-    text.resize(length);
-    return length == 0 || stream.Read(text.data(), length) == static_cast<int64_t>(length);
-}
-
-} // namespace
-
-bool ReadComments(TStream& stream, TBaseMediaFormat& format, TCommonMediaTags& known, TOggExtraTags& extra) {
+bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TCommonMediaTags& known,
+                  TOggExtraTags& extra) {
+    // The entries are taken straight from the list's bytes; every length is checked against what is left.
+    size_t at = 0;
+    auto readLE32 = [&](uint32_t& value) {
+        if (size - at < 4)
+            return false;
+        value = GetLE32(data + at);
+        at += 4;
+        return true;
+    };
+    auto readText = [&](uint32_t length, const char*& text) {
+        if (length > size - at)
+            return false;
+        text = reinterpret_cast<const char*>(data + at);
+        at += length;
+        return true;
+    };
     uint32_t vendorLength;
-    if (!ReadLE32(stream, vendorLength) || vendorLength >= kMaxVendorLength)
+    const char* vendor;
+    if (!readLE32(vendorLength) || vendorLength >= kMaxVendorLength || !readText(vendorLength, vendor))
         return false;
-    std::string vendor;
-    if (!ReadText(stream, vendorLength, vendor))
-        return false;
-    format.EncoderName = Utf8ToWide(vendor);
+    format.EncoderName = Utf8ToWide(vendor, vendorLength);
 
     uint32_t count;
-    if (!ReadLE32(stream, count))
+    if (!readLE32(count))
         return false;
-    std::string entry;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t length;
-        if (!ReadLE32(stream, length) || !ReadText(stream, length, entry))
+        const char* entry;
+        if (!readLE32(length) || !readText(length, entry))
             return false;
-        if (entry.empty())
+        if (length == 0)
             continue; // carries no field
-        const size_t eq = entry.find('=');
-        if (eq == std::string::npos) {
+        const std::string_view text(entry, length);
+        const size_t eq = text.find('=');
+        if (eq == std::string_view::npos) {
             // Not a field; kept whole so that a save does not lose it.
-            if (TOggCommentTag* tag = extra.AddComment(entry, std::wstring()))
+            if (TOggCommentTag* tag = extra.AddComment(std::string(text), std::wstring()))
                 tag->Verbatim = true;
             continue;
         }
@@ -60,13 +57,13 @@ bool ReadComments(TStream& stream, TBaseMediaFormat& format, TCommonMediaTags& k
             continue; // no name
         // Field names are ASCII by the format's rules; the bytes are kept as read so that an extra entry
         // with any other bytes is written back unchanged.
-        const std::string name = entry.substr(0, eq);
-        const std::wstring value = Utf8ToWide(entry.substr(eq + 1));
+        const std::string name(text.substr(0, eq));
+        std::wstring value = Utf8ToWide(entry + eq + 1, length - eq - 1);
         if (TOggCommentTag* tag = FindComment(known, name)) {
-            tag->SetValue(value);
+            tag->SetValue(std::move(value));
             tag->Exists = true;
         } else {
-            extra.AddComment(name, value);
+            extra.AddComment(name, std::move(value));
         }
     }
     return true;

@@ -11,11 +11,12 @@ namespace mellodeck {
 // Vendor strings of this length or more are refused.
 constexpr uint32_t kMaxVendorLength = 65536;
 
-// Reads a list from the stream's position into format.EncoderName (vendor), the known tags (first
+// Reads a list held in `size` bytes at `data` into format.EncoderName (vendor), the known tags (first
 // matching row, last occurrence wins) and the extra set (other names, in file order). Every length is
-// checked against what the stream still holds. Returns false on a malformed list; entries read before
-// the fault stay.
-bool ReadComments(TStream& stream, TBaseMediaFormat& format, TCommonMediaTags& known, TOggExtraTags& extra);
+// checked against the bytes that remain. Returns false on a malformed list; entries read before the fault
+// stay.
+bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TCommonMediaTags& known,
+                  TOggExtraTags& extra);
 
 // Writes the list: the vendor (format.EncoderName as UTF-8), the count of entries actually written, then
 // the known entries followed by the extra ones. Returns that count.

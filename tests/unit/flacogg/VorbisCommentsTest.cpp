@@ -25,9 +25,9 @@ std::string List(const std::string& vendor, const std::vector<std::string>& entr
 
 // Reads a list as a format does while opening a file.
 bool Read(TFlacMediaFormat& format, const std::string& list) {
-    TSpanStream s(reinterpret_cast<const uint8_t*>(list.data()), list.size());
     format.Flags |= mfOpening;
-    const bool ok = ReadComments(s, format, *format.Tags, *format.ExtraTags);
+    const bool ok =
+        ReadComments(reinterpret_cast<const uint8_t*>(list.data()), list.size(), format, *format.Tags, *format.ExtraTags);
     format.Flags &= ~mfOpening;
     format.SetModified(false);
     return ok;
