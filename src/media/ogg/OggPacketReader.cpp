@@ -37,23 +37,31 @@ bool TOggPacketReader::Next(TOggPacket& packet) {
             continue;         // (a page without segments just passes)
         }
         const TOggPage& page = FPages.back();
-        const uint8_t length = page.Segments[FSegment];
         if (!started) {
             started = true;
             packet.FirstPage = FPages.size() - 1;
             packet.FirstSegment = FSegment;
             packet.StartOffset = FBodyPosition;
         }
+        // The packet's segments on this page: up to a lacing value below 255 (its end) or the page's end.
+        // Their bytes lie back to back in the page body and are read at once.
+        size_t length = 0;
+        bool ends = false;
+        while (FSegment < page.Segments.size() && !ends) {
+            length += page.Segments[FSegment];
+            ends = page.Segments[FSegment] < 255;
+            ++FSegment;
+        }
         if (packet.Data.size() + length > FMaxPacket)
             return false;
         const size_t at = packet.Data.size();
         packet.Data.resize(at + length);
         if (length && (!FStream.SetPosition(FBodyPosition) ||
-                       FStream.Read(packet.Data.data() + at, length) != static_cast<int64_t>(length)))
+                       FStream.Read(packet.Data.data() + at, static_cast<int64_t>(length)) !=
+                           static_cast<int64_t>(length)))
             return false;
-        FBodyPosition += length;
-        ++FSegment;
-        if (length < 255) {
+        FBodyPosition += static_cast<int64_t>(length);
+        if (ends) {
             packet.LastPage = FPages.size() - 1;
             packet.LastSegment = FSegment - 1;
             packet.EndOffset = FBodyPosition;
