@@ -141,12 +141,13 @@ int64_t TBufferedFileReadStream::NextFillSize(int64_t position) const {
 
 bool TBufferedFileReadStream::Fill(int64_t position, int64_t size) {
     FLength = 0;
-    if (FCapacity < size) {
+    const int64_t wanted = std::min(size, FSize - position); // no read past the end
+    if (FCapacity < wanted) {
         FBuffer.reset(); // the old bytes are not kept: the fill replaces them
-        FBuffer = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
-        FCapacity = size;
+        FBuffer = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(wanted));
+        FCapacity = wanted;
     }
-    const int64_t got = FFile.ReadAt(position, FBuffer.get(), static_cast<size_t>(size));
+    const int64_t got = FFile.ReadAt(position, FBuffer.get(), static_cast<size_t>(wanted));
     if (got < 0)
         return false;
     FBufferStart = position;
