@@ -93,13 +93,22 @@ bool JpegBegin(JpegDecoder& d, const uint8_t* data, size_t size) {
         d.cinfo.out_color_space = JCS_CMYK;
         break;
     default:
+#ifdef JCS_ALPHA_EXTENSIONS
+        // libjpeg-turbo converts colour straight into the bitmap's layout, alpha 255 included, with the
+        // same arithmetic as for RGB.
+        d.cinfo.out_color_space = JCS_EXT_BGRA;
+#else
         d.cinfo.out_color_space = JCS_RGB;
+#endif
         break;
     }
     jpeg_start_decompress(&d.cinfo);
     const int comps = d.cinfo.output_components;
     const bool componentsMatch = (d.cinfo.out_color_space == JCS_GRAYSCALE && comps == 1) ||
                                  (d.cinfo.out_color_space == JCS_RGB && comps == 3) ||
+#ifdef JCS_ALPHA_EXTENSIONS
+                                 (d.cinfo.out_color_space == JCS_EXT_BGRA && comps == 4) ||
+#endif
                                  (d.cinfo.out_color_space == JCS_CMYK && comps == 4);
     return componentsMatch && d.cinfo.output_width == d.cinfo.image_width &&
            d.cinfo.output_height == d.cinfo.image_height;
@@ -110,6 +119,22 @@ bool JpegReadRows(JpegDecoder& d, uint8_t* bgra) {
     if (setjmp(d.err.jump))
         return false;
     const JDIMENSION width = d.cinfo.output_width;
+#ifdef JCS_ALPHA_EXTENSIONS
+    if (d.cinfo.out_color_space == JCS_EXT_BGRA) {
+        // Already in the bitmap's layout: the rows are decoded in place, several at a time.
+        constexpr JDIMENSION kRowsPerCall = 16;
+        JSAMPROW rows[kRowsPerCall];
+        while (d.cinfo.output_scanline < d.cinfo.output_height) {
+            const JDIMENSION y = d.cinfo.output_scanline;
+            const JDIMENSION count = std::min(kRowsPerCall, d.cinfo.output_height - y);
+            for (JDIMENSION i = 0; i < count; ++i)
+                rows[i] = bgra + static_cast<size_t>(y + i) * width * 4;
+            if (jpeg_read_scanlines(&d.cinfo, rows, count) == 0)
+                return false;
+        }
+        return true;
+    }
+#endif
     const int comps = d.cinfo.output_components;
     // Photoshop (and most tools after it) store CMYK inverted and say so with an Adobe marker.
     const bool invertedCmyk = d.cinfo.saw_Adobe_marker != 0;
