@@ -304,7 +304,8 @@ bool DecodePictureAs(TPictureItem& item, ImageKind kind, const uint8_t* data, si
         }
     }
     if (ok && !decoded.Empty()) {
-        item.RecreateBitmap(decoded.Width(), decoded.Height()) = decoded;
+        // Moved in rather than copied: the bitmap's change reaches the item just the same.
+        item.RecreateBitmap(0, 0) = std::move(decoded);
         item.Decoded = true;
         item.SetData(data, size); // after drawing: drawing frees the raw bytes
         return true;
