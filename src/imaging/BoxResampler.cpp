@@ -6,6 +6,7 @@
 // sum(wx * wy * p) / (srcW * srcH), rounded: exact block averages when downscaling by whole factors,
 // plain replication when upscaling by whole factors.
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <vector>
 
@@ -13,6 +14,9 @@
 
 namespace mellodeck {
 namespace {
+
+// Tallest source whose column sums (at most 255 per row) fit 32 bits; no decoded picture comes near it.
+constexpr int kMaxColumnRows = static_cast<int>(UINT32_MAX / 255);
 
 struct AxisWeights {
     std::vector<int> first;     // first source index per destination index
@@ -46,51 +50,44 @@ AxisWeights BuildAxis(int src, int dst) {
 Bitmap32 ResampleBox(const Bitmap32& source, int newWidth, int newHeight) {
     Bitmap32 result;
     if (source.Empty() || newWidth <= 0 || newHeight <= 0 || newWidth > kMaxImageSide || newHeight > kMaxImageSide ||
-        static_cast<int64_t>(newWidth) * newHeight > kMaxImagePixels)
+        static_cast<int64_t>(newWidth) * newHeight > kMaxImagePixels || source.Height() > kMaxColumnRows)
         return result;
     try {
         const int sw = source.Width(), sh = source.Height();
         const AxisWeights ax = BuildAxis(sw, newWidth);
         const AxisWeights ay = BuildAxis(sh, newHeight);
         const uint64_t total = static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh);
+        const size_t rowBytes = static_cast<size_t>(sw) * 4;
 
         std::vector<uint8_t> pixels(static_cast<size_t>(newWidth) * static_cast<size_t>(newHeight) * 4);
-        // One source row resampled horizontally (each value at most 255 * sw, so 32 bits hold it); kept
-        // while consecutive destination rows need the same source row.
-        std::vector<uint32_t> rowSums(static_cast<size_t>(newWidth) * 4);
-        int cachedRow = -1;
-        std::vector<uint64_t> acc(static_cast<size_t>(newWidth) * 4);
-
+        // The vertical pass first, over whole rows: every byte of the source rows under one destination row,
+        // weighted and summed on its own. A sum is at most 255 * sh, so 32 bits hold it, and the loop is
+        // plain enough for the compiler to turn into vector code.
+        std::vector<uint32_t> columns(rowBytes);
         for (int dy = 0; dy < newHeight; ++dy) {
-            std::fill(acc.begin(), acc.end(), 0);
+            std::fill(columns.begin(), columns.end(), 0);
             const size_t yBegin = ay.offset[static_cast<size_t>(dy)], yEnd = ay.offset[static_cast<size_t>(dy) + 1];
             for (size_t k = yBegin; k < yEnd; ++k) {
-                const int sy = ay.first[static_cast<size_t>(dy)] + static_cast<int>(k - yBegin);
-                if (sy != cachedRow) {
-                    const uint8_t* row = source.Row(sy);
-                    for (int dx = 0; dx < newWidth; ++dx) {
-                        uint32_t sum[4] = {0, 0, 0, 0};
-                        const size_t xBegin = ax.offset[static_cast<size_t>(dx)];
-                        const size_t xEnd = ax.offset[static_cast<size_t>(dx) + 1];
-                        const uint8_t* px = row + static_cast<size_t>(ax.first[static_cast<size_t>(dx)]) * 4;
-                        for (size_t j = xBegin; j < xEnd; ++j, px += 4) {
-                            const uint32_t w = ax.weights[j];
-                            sum[0] += w * px[0];
-                            sum[1] += w * px[1];
-                            sum[2] += w * px[2];
-                            sum[3] += w * px[3];
-                        }
-                        std::copy(sum, sum + 4, rowSums.begin() + static_cast<std::ptrdiff_t>(dx) * 4);
-                    }
-                    cachedRow = sy;
-                }
-                const uint64_t wy = ay.weights[k];
-                for (size_t i = 0; i < acc.size(); ++i)
-                    acc[i] += wy * rowSums[i];
+                const uint8_t* row = source.Row(ay.first[static_cast<size_t>(dy)] + static_cast<int>(k - yBegin));
+                const uint32_t wy = ay.weights[k];
+                for (size_t i = 0; i < rowBytes; ++i)
+                    columns[i] += wy * row[i];
             }
+            // Then across: each destination pixel weighs the column sums it covers, four channels apart.
             uint8_t* dst = pixels.data() + static_cast<size_t>(dy) * static_cast<size_t>(newWidth) * 4;
-            for (size_t i = 0; i < acc.size(); ++i)
-                dst[i] = static_cast<uint8_t>((acc[i] + total / 2) / total);
+            for (int dx = 0; dx < newWidth; ++dx, dst += 4) {
+                uint64_t sum[4] = {0, 0, 0, 0};
+                const size_t xBegin = ax.offset[static_cast<size_t>(dx)];
+                const size_t xEnd = ax.offset[static_cast<size_t>(dx) + 1];
+                const uint32_t* column = columns.data() + static_cast<size_t>(ax.first[static_cast<size_t>(dx)]) * 4;
+                for (size_t j = xBegin; j < xEnd; ++j, column += 4) {
+                    const uint64_t wx = ax.weights[j];
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += wx * column[c];
+                }
+                for (int c = 0; c < 4; ++c)
+                    dst[c] = static_cast<uint8_t>((sum[c] + total / 2) / total);
+            }
         }
         result.Assign(newWidth, newHeight, std::move(pixels));
     } catch (const std::exception&) {

@@ -85,6 +85,23 @@ TEST(ResampleBox, SameSizeIsACopyAndBadSizesGiveEmpty) {
     EXPECT_TRUE(ResampleBox(source, kMaxImageSide, kMaxImageSide).Empty()); // beyond the pixel cap
 }
 
+TEST(ResampleBox, ChannelsStayApartAtTheirLargestSums) {
+    // The widest row and the tallest column the resampler takes, shrunk to one pixel: every sum is as
+    // large as it gets, and a full channel sits next to an empty one. An overflow or a carry between
+    // channels shows.
+    for (const uint32_t argb : {0x00FF00FFu, 0xFF00FF00u, 0x01FEFF00u, 0xFFFFFFFFu}) {
+        for (const bool wide : {true, false}) {
+            Bitmap32 line(wide ? kMaxImageSide : 1, wide ? 1 : kMaxImageSide);
+            line.Fill(argb);
+            const Bitmap32 one = ResampleBox(line, 1, 1);
+            ASSERT_EQ(one.Width(), 1);
+            EXPECT_EQ(one.PixelAt(0, 0), argb) << (wide ? "row" : "column");
+            const Bitmap32 some = ResampleBox(line, 3, 2);
+            EXPECT_EQ(some.PixelAt(2, 1), argb) << (wide ? "row" : "column");
+        }
+    }
+}
+
 TEST(ResampleBox, LargeDownscaleKeepsTheMean) {
     // A wide gradient shrunk by an awkward factor keeps its average brightness and stays monotonic.
     Bitmap32 wide(1000, 3);
