@@ -44,7 +44,7 @@ bool TFlacPictureTag::LoadPictures(TStream& stream) {
                 ok = DecodeImage(ImageKind::Jpeg, data.data(), data.size(), decoded);
             }
             if (ok && !decoded.Empty()) {
-                item->RecreateBitmap(decoded.Width(), decoded.Height()) = decoded;
+                item->RecreateBitmap(0, 0) = std::move(decoded); // moved, not copied
                 item->Decoded = true;
                 Exists = true;
             }

@@ -71,7 +71,7 @@ void TMPEG4PictureTag::LoadFromBuffer(const uint8_t* data, size_t size) {
         item->MIMEType = MimeOf(kind);
         Bitmap32 bitmap;
         if (Decode(kind, picture.Payload, picture.Length, bitmap)) {
-            item->GetBitmap() = bitmap;
+            item->GetBitmap() = std::move(bitmap); // moved, not copied
             item->Decoded = true;
         }
         item->SetData(picture.Payload, picture.Length); // after the bitmap: drawing frees raw bytes
