@@ -149,6 +149,14 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
             s.SetPosition(bodyEnd);
             continue;
         }
+        if (!ForWriting && type != kTypeApplication && type != kTypeVorbisComment) {
+            // Kept as it is, and only a save (which opens for writing) needs its bytes: a read does not
+            // fetch them. Picture blocks are tens of kilobytes.
+            FKept.push_back({offset, static_cast<uint32_t>(4 + length), -1});
+            s.SetPosition(bodyEnd);
+            endPosition = bodyEnd;
+            continue;
+        }
         block.resize(4 + static_cast<size_t>(length));
         std::memcpy(block.data(), header, 4);
         if (length && s.Read(block.data() + 4, length) != static_cast<int64_t>(length))
