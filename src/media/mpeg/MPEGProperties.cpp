@@ -29,6 +29,14 @@ constexpr uint32_t kMaxFrameLength = 4096;
 // Bytes at the end of the file searched for a LAME version string.
 constexpr int64_t kTailProbe = 4096;
 
+// The 4-byte window moves on by one byte (three plain moves: a library call would cost more than the work).
+void SlideWindow(uint8_t window[4], uint8_t next) {
+    window[0] = window[1];
+    window[1] = window[2];
+    window[2] = window[3];
+    window[3] = next;
+}
+
 bool IsNameChar(uint8_t c) {
     return c == ' ' || c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
@@ -147,8 +155,7 @@ bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
             if (chunkLength <= 0)
                 return false;
         }
-        std::memmove(window, window + 1, 3);
-        window[3] = chunk[chunkUsed++];
+        SlideWindow(window, chunk[chunkUsed++]);
         ++candidate;
     }
 
@@ -298,8 +305,7 @@ void TMPEGProperties::WalkFrames(TStream& s, const TMPEGHeader& second, int64_t 
             uint8_t b;
             if (s.Read(&b, 1) != 1)
                 break;
-            std::memmove(window, window + 1, 3);
-            window[3] = b;
+            SlideWindow(window, b);
             ++position;
             found = DecodeMPEGHeader(window, h);
         }
