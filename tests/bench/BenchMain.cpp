@@ -446,7 +446,7 @@ int Run(int argc, char** argv) {
     PrintTagsOnly(files, tagsOnly, rounds);
     const double tagsOnlyRatio = tagsOnly.TagLib.Total.Cpu / tagsOnly.Ours.Total.Cpu;
 
-    const int panelRounds = std::max(1, (rounds + 1) / 2);
+    const int panelRounds = rounds;
     const double panelMs = PrintPanel(files, RunPanel(files, panelRounds), panelRounds);
 
     const int walkRounds = 2 * rounds + 1;
