@@ -62,14 +62,7 @@ void TFlacMediaFormat::SetModified(bool value) {
     ExtraTags->SetModified(value);
 }
 
-bool TFlacMediaFormat::IsTagEmpty() const {
-    if (ExtraTags->CommentCount() > 0)
-        return false;
-    for (const TBaseTag* tag : Tags->TagList)
-        if (tag->Exists)
-            return false;
-    return true;
-}
+bool TFlacMediaFormat::IsTagEmpty() const { return CommentTagsEmpty(*Tags, *ExtraTags); }
 
 double TFlacMediaFormat::GetDuration() const {
     if (SampleRate <= 0)

@@ -46,14 +46,7 @@ void TOggMediaFormat::SetModified(bool value) {
     ExtraTags->SetModified(value);
 }
 
-bool TOggMediaFormat::IsTagEmpty() const {
-    if (ExtraTags->CommentCount() > 0)
-        return false;
-    for (const TBaseTag* tag : Tags->TagList)
-        if (tag->Exists)
-            return false;
-    return true;
-}
+bool TOggMediaFormat::IsTagEmpty() const { return CommentTagsEmpty(*Tags, *ExtraTags); }
 
 uint32_t TOggMediaFormat::IdentSampleRate() const {
     return GetLE32(IdentHeader.data() + 5);

@@ -39,4 +39,13 @@ void TOggExtraTags::SetModified(bool value) {
     ExtraModified = value;
 }
 
+bool CommentTagsEmpty(const TCommonMediaTags& known, const TOggExtraTags& extra) {
+    if (extra.CommentCount() > 0)
+        return false;
+    for (const TBaseTag* tag : known.TagList)
+        if (tag->Exists)
+            return false;
+    return true;
+}
+
 } // namespace mellodeck

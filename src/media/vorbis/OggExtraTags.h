@@ -22,4 +22,7 @@ public:
     bool ExtraModified = false;
 };
 
+// True when a comment-list file has nothing to show: no known slot was found and no extra entry exists.
+bool CommentTagsEmpty(const TCommonMediaTags& known, const TOggExtraTags& extra);
+
 } // namespace mellodeck

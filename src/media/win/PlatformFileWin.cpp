@@ -7,22 +7,6 @@
 
 namespace mellodeck {
 
-PlatformFile::~PlatformFile() { Close(); }
-
-PlatformFile::PlatformFile(PlatformFile&& other) noexcept : FHandle(other.FHandle), FLastError(other.FLastError) {
-    other.FHandle = -1;
-}
-
-PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        FHandle = other.FHandle;
-        FLastError = other.FLastError;
-        other.FHandle = -1;
-    }
-    return *this;
-}
-
 PlatformFile PlatformFile::Open(const std::wstring& path, FileAccess access, FileDisposition disposition,
                                 uint32_t& error) {
     PlatformFile f;
