@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <random>
 
 #include "TestPaths.h"
 #include "common/FileUtils.h"
@@ -62,6 +64,40 @@ TEST(FileStreams, ReadAheadServesSmallAndLargeReadsInOrder) {
             EXPECT_EQ(got, content.substr(static_cast<size_t>(st.Pos), static_cast<size_t>(st.Expect)));
         }
         EXPECT_EQ(s.Position(), std::min<int64_t>(std::max<int64_t>(st.Pos, st.Pos + st.Expect), st.Pos + st.Count));
+    }
+}
+
+TEST(FileStreams, WalksWithGapsAndJumpsReadWhatIsInTheFile) {
+    // The read-ahead grows while reads run on and starts small after a jump; reads as large as a fill go
+    // straight to the caller. Whatever the mix, every byte must be the file's.
+    TempFolder dir;
+    const std::string content = Pattern(300001);
+    WriteAll(dir.Path() / "walk.bin", content);
+    TBufferedFileReadStream s(dir.Text("walk.bin"));
+    ASSERT_EQ(s.Size(), 300001);
+    auto check = [&](int64_t position, int64_t count) {
+        ASSERT_TRUE(s.SetPosition(position));
+        std::string got(static_cast<size_t>(count), '\0');
+        const int64_t expect = std::max<int64_t>(0, std::min<int64_t>(count, 300001 - position));
+        ASSERT_EQ(s.Read(got.data(), count), expect) << position << " " << count;
+        if (expect > 0)
+            EXPECT_EQ(got.substr(0, static_cast<size_t>(expect)),
+                      content.substr(static_cast<size_t>(position), static_cast<size_t>(expect)))
+                << position << " " << count;
+    };
+    // A frame walk: 4 bytes every 417 or 1045 bytes through the whole file.
+    for (int64_t p = 3, i = 0; p < 300001; p += (i++ % 3) ? 417 : 1045)
+        check(p, 4);
+    // Reads of every size around the fill sizes, at jumps forward and back, at the end and past it.
+    std::mt19937 random(11);
+    const int64_t counts[] = {1, 4, 10, 255, 4095, 4096, 4097, 8191, 8192, 65535, 65536, 65537, 200000};
+    for (int i = 0; i < 400; ++i) {
+        const int64_t count = counts[random() % std::size(counts)];
+        const int64_t position = i % 10 == 0 ? 300001 - static_cast<int64_t>(random() % 5000)
+                                              : static_cast<int64_t>(random() % 300001);
+        check(position, count);
+        if (i % 4 == 0)
+            check(position + count + static_cast<int64_t>(random() % 300), 16); // running on
     }
 }
 
