@@ -368,9 +368,9 @@ double RunAndPrintMemory(const std::string& setDir) {
     row("ours", ours);
     row("TagLib", theirs);
     row("plain read", plain);
-    std::printf("    heap peak: the most bytes the pass held on the heap at once; resident peak: how far the pass\n"
-                "    raised the process's peak resident size (heap, stack and the code pages it ran). Ratio of the\n"
-                "    heap peaks %.2fx, of the resident peaks %.2fx, of the process peaks %.2fx\n",
+    std::printf("    heap peak: the most bytes the pass held on the heap at once (the figure below); resident\n"
+                "    peak: how far the pass raised the process's peak resident size (heap, stack and the code pages\n"
+                "    it ran). Ratio of the heap peaks %.2fx, of the resident peaks %.2fx, of the process peaks %.2fx\n",
                 ours.HeapPeakKiB / theirs.HeapPeakKiB, ours.RssGrowthKiB / std::max(1.0, theirs.RssGrowthKiB),
                 ours.MaxRssKiB / theirs.MaxRssKiB);
     return ours.HeapPeakKiB / theirs.HeapPeakKiB;
