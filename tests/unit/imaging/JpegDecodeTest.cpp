@@ -71,7 +71,7 @@ TEST(JpegDecode, ColourFixturesMatchLibjpegExactly) {
 TEST(JpegDecode, NoisyPicturesOfOddSizesMatchLibjpegExactly) {
     // Noise keeps every coefficient busy; odd sizes leave partial blocks at the right and bottom edges.
     std::mt19937 random(5);
-    for (const auto [width, height] : {std::pair{97, 61}, std::pair{600, 600}}) {
+    for (const auto& [width, height] : {std::pair{97, 61}, std::pair{600, 600}}) {
         Bitmap32 noise(width, height);
         uint8_t* p = noise.MutablePixels();
         for (size_t i = 0; i < static_cast<size_t>(width) * height * 4; ++i)

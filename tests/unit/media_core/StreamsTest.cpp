@@ -80,10 +80,11 @@ TEST(FileStreams, WalksWithGapsAndJumpsReadWhatIsInTheFile) {
         std::string got(static_cast<size_t>(count), '\0');
         const int64_t expect = std::max<int64_t>(0, std::min<int64_t>(count, 300001 - position));
         ASSERT_EQ(s.Read(got.data(), count), expect) << position << " " << count;
-        if (expect > 0)
+        if (expect > 0) {
             EXPECT_EQ(got.substr(0, static_cast<size_t>(expect)),
                       content.substr(static_cast<size_t>(position), static_cast<size_t>(expect)))
                 << position << " " << count;
+        }
     };
     // A frame walk: 4 bytes every 417 or 1045 bytes through the whole file.
     for (int64_t p = 3, i = 0; p < 300001; p += (i++ % 3) ? 417 : 1045)
