@@ -7,12 +7,11 @@
 #include "media/core/MediaManager.h"
 #include "panel/AxAlpha.h"
 #include "panel/GoogleSideBarConsts.h"
+#include "panel/HotkeyText.h"
 
 namespace mellodeck {
 
 namespace {
-
-constexpr int kOpenHotkeyId = 1034;
 
 std::wstring Trimmed(const std::wstring& s) {
     size_t b = 0, e = s.size();
@@ -140,8 +139,9 @@ TPanelLayout ComputeRunningLayout(int CW, int CH, int W) {
 // ---- life cycle ---------------------------------------------------------------------------------------
 
 TGoogleSideBar::TGoogleSideBar(TPanelPlatform& APlatform, std::unique_ptr<TBasePlayerManager> Manager,
-                               std::unique_ptr<TPanelOptions> AOptions)
-    : Platform(APlatform), WinAmpManager(std::move(Manager)), Options(std::move(AOptions)) {
+                               std::unique_ptr<ISettingsStore> Store)
+    : Platform(APlatform), WinAmpManager(std::move(Manager)), SettingsStore(std::move(Store)),
+      Settings(*SettingsStore) {
     Buttons = std::make_unique<TSideBarButtons>(this);
     SeekBar = std::make_unique<TSideBarSeekBar>(this);
     // The height writer clamps to a third of the panel, which has no height yet.
@@ -211,9 +211,14 @@ void TGoogleSideBar::WindowCreated() {
     }
     Realign();
     Invalidate();
+    GlobalShortcuts = std::make_unique<TGlobalShortcuts>(Platform.CreateHotkeyRegistrar());
+    GlobalShortcuts->SetEnabled(GlobalHotkeyEnabled());
+    const THotkey hotkey = TextToShortCut(OpenHotkey());
+    GlobalShortcuts->Add(std::wstring(), kOpenHotkeyId, hotkey.Shift, hotkey.Key)->SetActive(true);
 }
 
 void TGoogleSideBar::WindowDestroyed() {
+    GlobalShortcuts.reset(); // unregisters the hotkey
     if (FadeTimerArmed)
         Platform.SetFadeTimer(false);
     FadeTimerArmed = false;
@@ -304,18 +309,21 @@ void TGoogleSideBar::SetPositionString(const std::wstring& Value) {
 }
 
 void TGoogleSideBar::SetSeparateLines(bool Value) {
-    if (Options->SetSeparateLines(Value))
+    if (Settings.SetSeparateLines(Value))
         Invalidate();
 }
 
 void TGoogleSideBar::SetGlobalHotkeyEnabled(bool Value) {
-    if (Options->SetGlobalHotkeyEnabled(Value) && OnHotkeyOptionsChanged)
-        OnHotkeyOptionsChanged(this);
+    if (Settings.SetGlobalHotkeyEnabled(Value) && GlobalShortcuts)
+        GlobalShortcuts->SetEnabled(Value);
 }
 
 void TGoogleSideBar::SetOpenHotkey(const std::wstring& Value) {
-    if (Options->SetOpenHotkey(Value) && OnHotkeyOptionsChanged)
-        OnHotkeyOptionsChanged(this);
+    // A text that names no key is not stored, and the working hotkey stays registered.
+    if (Settings.SetOpenHotkey(Value) && GlobalShortcuts && GlobalShortcuts->Count() > 0) {
+        const THotkey hotkey = TextToShortCut(Value);
+        GlobalShortcuts->Items(0)->Reassign(hotkey.Shift, hotkey.Key);
+    }
 }
 
 void TGoogleSideBar::Invalidate(const TRect* R) {

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "imaging/Bitmap32.h"
+#include "panel/GlobalShortcuts.h"
 #include "panel/PanelCanvas.h"
+#include "panel/PanelSettings.h"
 #include "panel/PanelTypes.h"
 #include "panel/SideBarControls.h"
 #include "player/BasePlayerManager.h"
@@ -59,6 +61,9 @@ public:
     virtual void SetCursor(TCursor Cursor) = 0;
     virtual void HideHint() = 0;
 
+    // The system side of the global hotkeys, for this window.
+    virtual std::unique_ptr<IHotkeyRegistrar> CreateHotkeyRegistrar() = 0;
+
     // Commands that leave the panel: the install prompt and the tag editor.
     virtual void RunInstallPrompt() = 0;
     virtual void RunEditCommand(const std::wstring& FileName) = 0;
@@ -97,37 +102,21 @@ using TAcceptDropEvent =
     std::function<bool(TGoogleSideBar* Sender, uint32_t Shift, uint32_t& Effect, TPoint Pt, int Mode)>;
 using TFilesDroppedEvent = std::function<int32_t(TGoogleSideBar* Sender, uint32_t KeyState, uint32_t& Effect, TPoint Pt)>;
 
-// The five per-user options. The panel reads and writes them on every access (the store is the registry on
-// Windows); this is the panel's view of that store.
-class TPanelOptions {
-public:
-    virtual ~TPanelOptions() = default;
-    virtual bool RunAlwaysMinimized() = 0;
-    virtual void SetRunAlwaysMinimized(bool Value) = 0;
-    virtual bool ReplaceWithDropped() = 0;
-    virtual void SetReplaceWithDropped(bool Value) = 0;
-    virtual bool SeparateLines() = 0;
-    // True when the stored value changed.
-    virtual bool SetSeparateLines(bool Value) = 0;
-    virtual bool GlobalHotkeyEnabled() = 0;
-    virtual bool SetGlobalHotkeyEnabled(bool Value) = 0;
-    virtual std::wstring OpenHotkey() = 0;
-    virtual bool SetOpenHotkey(const std::wstring& Value) = 0;
-};
-
 class TGoogleSideBar {
 public:
-    // The panel owns the manager (a TWinAmpManager in the product) and the options store.
+    // The panel owns the manager (a TWinAmpManager in the product) and the store of its options (the
+    // registry in the product).
     TGoogleSideBar(TPanelPlatform& Platform, std::unique_ptr<TBasePlayerManager> Manager,
-                   std::unique_ptr<TPanelOptions> Options);
+                   std::unique_ptr<ISettingsStore> Store);
     ~TGoogleSideBar();
     TGoogleSideBar(const TGoogleSideBar&) = delete;
     TGoogleSideBar& operator=(const TGoogleSideBar&) = delete;
 
     // ---- called by the window face
-    // The window exists: a pending mode is applied, the layout computed.
+    // The window exists: a pending mode is applied, the layout computed, the open hotkey registered.
     void WindowCreated();
-    // The window is going away: the fade stops (it restarts complete when a window comes back).
+    // The window is going away: the hotkey is released and the fade stops (a window that comes back shows
+    // the content complete).
     void WindowDestroyed();
     void Resized();
     void FadeTimerTick();
@@ -152,15 +141,15 @@ public:
     bool SetMode(int Value);
     const std::wstring& PositionString() const { return FPositionString; }
     void SetPositionString(const std::wstring& Value);
-    bool RunAlwaysMinimized() { return Options->RunAlwaysMinimized(); }
-    void SetRunAlwaysMinimized(bool Value) { Options->SetRunAlwaysMinimized(Value); }
-    bool ReplaceWithDropped() { return Options->ReplaceWithDropped(); }
-    void SetReplaceWithDropped(bool Value) { Options->SetReplaceWithDropped(Value); }
-    bool SeparateLines() { return Options->SeparateLines(); }
+    bool RunAlwaysMinimized() { return Settings.RunAlwaysMinimized(); }
+    void SetRunAlwaysMinimized(bool Value) { Settings.SetRunAlwaysMinimized(Value); }
+    bool ReplaceWithDropped() { return Settings.ReplaceWithDropped(); }
+    void SetReplaceWithDropped(bool Value) { Settings.SetReplaceWithDropped(Value); }
+    bool SeparateLines() { return Settings.SeparateLines(); }
     void SetSeparateLines(bool Value);
-    bool GlobalHotkeyEnabled() { return Options->GlobalHotkeyEnabled(); }
+    bool GlobalHotkeyEnabled() { return Settings.GlobalHotkeyEnabled(); }
     void SetGlobalHotkeyEnabled(bool Value);
-    std::wstring OpenHotkey() { return Options->OpenHotkey(); }
+    std::wstring OpenHotkey() { return Settings.OpenHotkey(); }
     void SetOpenHotkey(const std::wstring& Value);
     bool ShowFileName = true;
 
@@ -206,7 +195,9 @@ public:
     int32_t FadeStep = kFadeSteps;
     TBasePlayerManager* ActiveManager = nullptr;
     std::unique_ptr<TBasePlayerManager> WinAmpManager;
-    std::unique_ptr<TPanelOptions> Options;
+    std::unique_ptr<ISettingsStore> SettingsStore;
+    TPanelSettings Settings;
+    std::unique_ptr<TGlobalShortcuts> GlobalShortcuts; // while the window exists
     std::vector<TBaseSideBarControl*> SubControls;
     TBaseSideBarControl* HotControl = nullptr;
     TCursor DefaultCursor = crDefault;
@@ -231,8 +222,6 @@ public:
     TAcceptDropEvent OnAcceptDrop;
     TFilesDroppedEvent OnFilesDropped;
     TPanelNotifyEvent OnEditBtnClick;
-    // The hotkey switch or text changed (the window face re-registers the hotkey).
-    TPanelNotifyEvent OnHotkeyOptionsChanged;
     TTrackSnapshot Track;
 
 private:

@@ -3,7 +3,10 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "panel/win/PanelCommands.h"
+#include "panel/win/RegistrySettingsStore.h"
 #include "panel/win/SkinResources.h"
+#include "panel/win/WindowHotkeyRegistrar.h"
 #include "player/win/WinAmpManager.h"
 
 namespace mellodeck {
@@ -16,9 +19,12 @@ HCURSOR SystemCursor(TCursor cursor) {
 
 } // namespace
 
+TGoogleSideBarWindow::TGoogleSideBarWindow()
+    : TGoogleSideBarWindow(std::make_unique<TWinAmpManager>(), std::make_unique<win::TRegistrySettingsStore>()) {}
+
 TGoogleSideBarWindow::TGoogleSideBarWindow(std::unique_ptr<TBasePlayerManager> Manager,
-                                           std::unique_ptr<TPanelOptions> Options) {
-    FPanel = std::make_unique<TGoogleSideBar>(*this, std::move(Manager), std::move(Options));
+                                           std::unique_ptr<ISettingsStore> Store) {
+    FPanel = std::make_unique<TGoogleSideBar>(*this, std::move(Manager), std::move(Store));
 }
 
 TGoogleSideBarWindow::~TGoogleSideBarWindow() {
@@ -280,8 +286,12 @@ void TGoogleSideBarWindow::HideHint() {
         ::SendMessageW(FTooltip, TTM_POP, 0, 0);
 }
 
-void TGoogleSideBarWindow::RunInstallPrompt() {}
+std::unique_ptr<IHotkeyRegistrar> TGoogleSideBarWindow::CreateHotkeyRegistrar() {
+    return std::make_unique<win::TWindowHotkeyRegistrar>(Handle());
+}
 
-void TGoogleSideBarWindow::RunEditCommand(const std::wstring&) {}
+void TGoogleSideBarWindow::RunInstallPrompt() { win::RunInstallPrompt(Handle()); }
+
+void TGoogleSideBarWindow::RunEditCommand(const std::wstring& FileName) { win::RunEditCommand(Handle(), FileName); }
 
 } // namespace mellodeck

@@ -16,8 +16,8 @@ class TGoogleSideBarWindow : public win::WindowBase, private TPanelPlatform {
 public:
     // The product's panel: a TWinAmpManager and the options in the registry.
     TGoogleSideBarWindow();
-    // Tests give their own manager and options.
-    TGoogleSideBarWindow(std::unique_ptr<TBasePlayerManager> Manager, std::unique_ptr<TPanelOptions> Options);
+    // Tests give their own manager and options store.
+    TGoogleSideBarWindow(std::unique_ptr<TBasePlayerManager> Manager, std::unique_ptr<ISettingsStore> Store);
     ~TGoogleSideBarWindow() override;
 
     // The panel as a child of Parent filling Bounds.
@@ -55,6 +55,7 @@ private:
     void ReleaseCapture() override;
     void SetCursor(TCursor Cursor) override;
     void HideHint() override;
+    std::unique_ptr<IHotkeyRegistrar> CreateHotkeyRegistrar() override;
     void RunInstallPrompt() override;
     void RunEditCommand(const std::wstring& FileName) override;
 

@@ -2,6 +2,7 @@
 // Stand-ins for what the panel model talks to, for native tests: a canvas with fixed glyph metrics that
 // records the texts drawn, a window that records invalidations, timers and capture, options kept in
 // memory, and a player manager whose state and track the test sets and whose commands it records.
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,20 @@ inline Bitmap32 MakeSkin(int stripNumber, int width, int height, int cell) {
     return b;
 }
 
+// Hotkey registrations as the system would see them: id -> (modifiers, key).
+class TFakeRegistrar : public IHotkeyRegistrar {
+public:
+    explicit TFakeRegistrar(std::map<int32_t, std::pair<uint32_t, uint32_t>>& registered) : Registered(registered) {}
+    bool Register(int32_t id, uint32_t modifiers, uint32_t key) override {
+        if (key == 0)
+            return false;
+        Registered[id] = {modifiers, key};
+        return true;
+    }
+    bool Unregister(int32_t id) override { return Registered.erase(id) != 0; }
+    std::map<int32_t, std::pair<uint32_t, uint32_t>>& Registered;
+};
+
 class TFakePlatform : public TPanelPlatform {
 public:
     bool WindowExists() const override { return Exists; }
@@ -105,6 +120,9 @@ public:
     void ReleaseCapture() override { Captured = false; }
     void SetCursor(TCursor C) override { Cursor = C; }
     void HideHint() override { ++HintsHidden; }
+    std::unique_ptr<IHotkeyRegistrar> CreateHotkeyRegistrar() override {
+        return std::make_unique<TFakeRegistrar>(Hotkeys);
+    }
     void RunInstallPrompt() override { ++InstallPrompts; }
     void RunEditCommand(const std::wstring& FileName) override { EditedFiles.push_back(FileName); }
 
@@ -121,27 +139,7 @@ public:
     int HintsHidden = 0;
     int InstallPrompts = 0;
     std::vector<std::wstring> EditedFiles;
-};
-
-class TMemoryOptions : public TPanelOptions {
-public:
-    bool RunAlwaysMinimized() override { return Minimized; }
-    void SetRunAlwaysMinimized(bool v) override { Minimized = v; }
-    bool ReplaceWithDropped() override { return Replace; }
-    void SetReplaceWithDropped(bool v) override { Replace = v; }
-    bool SeparateLines() override { return Separate; }
-    bool SetSeparateLines(bool v) override { return std::exchange(Separate, v) != v; }
-    bool GlobalHotkeyEnabled() override { return Hotkey; }
-    bool SetGlobalHotkeyEnabled(bool v) override { return std::exchange(Hotkey, v) != v; }
-    std::wstring OpenHotkey() override { return HotkeyText; }
-    bool SetOpenHotkey(const std::wstring& v) override {
-        if (v.empty() || v == HotkeyText)
-            return false;
-        HotkeyText = v;
-        return true;
-    }
-    bool Minimized = false, Replace = false, Separate = false, Hotkey = false;
-    std::wstring HotkeyText = L"Ctrl+Alt+W";
+    std::map<int32_t, std::pair<uint32_t, uint32_t>> Hotkeys;
 };
 
 // A manager with no player behind it: the test sets State and the track; commands are recorded.

@@ -16,7 +16,7 @@ struct Panel {
         platform.Client = {0, 0, w, h};
         auto m = std::make_unique<TFakeManager>();
         manager = m.get();
-        auto o = std::make_unique<TMemoryOptions>();
+        auto o = std::make_unique<TMemorySettingsStore>();
         options = o.get();
         panel = std::make_unique<TGoogleSideBar>(platform, std::move(m), std::move(o));
     }
@@ -50,7 +50,7 @@ struct Panel {
     }
     TFakePlatform platform;
     TFakeManager* manager = nullptr;
-    TMemoryOptions* options = nullptr;
+    TMemorySettingsStore* options = nullptr;
     std::unique_ptr<TGoogleSideBar> panel;
 };
 
@@ -352,7 +352,7 @@ TEST(PanelModel, ShuffleCycleOfFourAndOtherCommands) {
     EXPECT_FALSE(p.manager->State.Contains(csRepeat));
 
     p.panel->PlayClick(nullptr);
-    p.options->Minimized = true;
+    p.options->WriteNumber(kRunMinimizedValue, 1);
     p.panel->LaunchClick(nullptr);
     p.panel->ShowClick(nullptr);
     EXPECT_EQ(p.panel->MousePos, (TPoint{-1, -1}));
@@ -375,6 +375,32 @@ TEST(PanelModel, HotkeyStartsOrTogglesThePlayer) {
     p.panel->HotkeyPressed(1034);
     p.panel->HotkeyPressed(1034);
     EXPECT_EQ(p.manager->Commands, (std::vector<std::string>{"launch normal", "hide", "show"}));
+}
+
+} // namespace
+} // namespace mellodeck::test
+
+namespace mellodeck::test {
+namespace {
+
+TEST(PanelModel, OpenHotkeyLivesWithTheWindow) {
+    Panel p;
+    p.Create();
+    EXPECT_TRUE(p.platform.Hotkeys.empty()) << "off by default";
+    p.panel->SetGlobalHotkeyEnabled(true);
+    using Reg = std::pair<uint32_t, uint32_t>;
+    EXPECT_EQ(p.platform.Hotkeys[kOpenHotkeyId], (Reg{3, 87})) << "Ctrl+Alt+W, registered without re-reading";
+    p.panel->SetOpenHotkey(L"Shift+F12");
+    EXPECT_EQ(p.platform.Hotkeys[kOpenHotkeyId], (Reg{4, 123}));
+    p.panel->SetOpenHotkey(L"Shift+Nonsense"); // names no key: ignored, the working hotkey stays
+    EXPECT_EQ(p.panel->OpenHotkey(), L"Shift+F12");
+    EXPECT_EQ(p.platform.Hotkeys[kOpenHotkeyId], (Reg{4, 123}));
+    p.panel->SetGlobalHotkeyEnabled(false);
+    EXPECT_TRUE(p.platform.Hotkeys.empty());
+    p.panel->SetGlobalHotkeyEnabled(true);
+    p.panel->WindowDestroyed();
+    p.platform.Exists = false;
+    EXPECT_TRUE(p.platform.Hotkeys.empty()) << "released with the window";
 }
 
 } // namespace

@@ -124,7 +124,7 @@ struct RunningPanel {
         manager = m.get();
         manager->FileName = DrivePath(L"a.mp3");
         manager->Artist = L"Artist";
-        panel = std::make_unique<TGoogleSideBar>(platform, std::move(m), std::make_unique<TMemoryOptions>());
+        panel = std::make_unique<TGoogleSideBar>(platform, std::move(m), std::make_unique<TMemorySettingsStore>());
         platform.Exists = true;
         panel->WindowCreated();
         manager->Become(s);

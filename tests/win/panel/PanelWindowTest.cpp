@@ -96,7 +96,7 @@ protected:
         ASSERT_TRUE(host.Create(0, L"panel test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 400, nullptr));
         auto m = std::make_unique<TFakeManager>();
         manager = m.get();
-        window = std::make_unique<TGoogleSideBarWindow>(std::move(m), std::make_unique<TMemoryOptions>());
+        window = std::make_unique<TGoogleSideBarWindow>(std::move(m), std::make_unique<TMemorySettingsStore>());
     }
     void TearDown() override {
         window.reset();
