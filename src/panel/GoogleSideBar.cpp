@@ -825,6 +825,73 @@ void TGoogleSideBar::HotkeyPressed(int Id) {
         LaunchClick(nullptr);
 }
 
+// ---- drag and drop ------------------------------------------------------------------------------------
+
+namespace {
+// MK_SHIFT (4) and MK_CONTROL (8) of a drag's key state, and MK_ALT (0x20), as hotkey-style modifier bits.
+uint32_t ShiftOf(uint32_t keyState) {
+    return ((keyState & 4) ? kHotkeyShift : 0) | ((keyState & 8) ? kHotkeyCtrl : 0) | ((keyState & 0x20) ? kHotkeyAlt : 0);
+}
+
+// The effect to answer: the one chosen when the source allows it, else link, else copy, else none. OLE
+// intersects the answer with what the source allows, so an effect it does not allow would read as none.
+uint32_t AllowedEffect(uint32_t chosen, uint32_t allowed) {
+    for (uint32_t e : {kDropEffectLink, kDropEffectCopy, kDropEffectMove})
+        if ((chosen & e) && (allowed & e))
+            return e;
+    for (uint32_t e : {kDropEffectLink, kDropEffectCopy})
+        if (allowed & e)
+            return e;
+    return kDropEffectNone;
+}
+} // namespace
+
+bool TGoogleSideBar::CollectDroppedFiles(uint32_t Shift, uint32_t& Effect, TPoint Pt, int Mode) {
+    // A drag that holds no files (a text selection, a link) is refused here: dropping it would otherwise
+    // let the owner stop and clear the player for nothing.
+    if (DroppedFiles.empty() || !OnAcceptDrop) {
+        Effect = kDropEffectNone;
+        return false;
+    }
+    return OnAcceptDrop(this, Shift, Effect, Pt, Mode);
+}
+
+int32_t TGoogleSideBar::DoDragOver(uint32_t KeyState, TPoint Pt, uint32_t Allowed, uint32_t& Effect) {
+    try {
+        Effect = kDropEffectNone;
+        if (!ActiveManager || !ActiveManager->State.Contains(csInstalled))
+            return kResultUnexpected;
+        // Files go to the player's playlist, so only a running player takes them.
+        if (!ActiveManager->State.Contains(csLanched))
+            return kResultOk;
+        uint32_t effect = kDropEffectCopy;
+        if (CollectDroppedFiles(ShiftOf(KeyState), effect, Pt, 0))
+            Effect = AllowedEffect(effect, Allowed);
+        return kResultOk;
+    } catch (...) {
+        Effect = kDropEffectNone;
+        return kResultUnexpected;
+    }
+}
+
+int32_t TGoogleSideBar::DoDragEnter(uint32_t KeyState, TPoint Pt, uint32_t Allowed, uint32_t& Effect) {
+    return DoDragOver(KeyState, Pt, Allowed, Effect);
+}
+
+int32_t TGoogleSideBar::DoDrop(uint32_t KeyState, TPoint Pt, uint32_t Allowed, uint32_t& Effect) {
+    const int32_t accepted = DoDragOver(KeyState, Pt, Allowed, Effect);
+    if (accepted != kResultOk || Effect == kDropEffectNone)
+        return accepted; // nothing reaches the owner, so nothing reaches the player
+    if (!OnFilesDropped)
+        return kResultNotImplemented;
+    try {
+        return OnFilesDropped(this, KeyState, Effect, Pt);
+    } catch (...) {
+        Effect = kDropEffectNone;
+        return kResultUnexpected;
+    }
+}
+
 // ---- commands -----------------------------------------------------------------------------------------
 
 void TGoogleSideBar::PlayClick(TBaseSideBarControl*) {

@@ -36,6 +36,15 @@ inline constexpr TColor kLine3{34, 68, 153};
 } // namespace panel_colors
 
 inline constexpr int kSeekBarHeight = 8;
+
+// Drop effects and results as OLE gives them.
+inline constexpr uint32_t kDropEffectNone = 0;
+inline constexpr uint32_t kDropEffectCopy = 1;
+inline constexpr uint32_t kDropEffectMove = 2;
+inline constexpr uint32_t kDropEffectLink = 4;
+inline constexpr int32_t kResultOk = 0;
+inline constexpr int32_t kResultUnexpected = static_cast<int32_t>(0x8000FFFF);
+inline constexpr int32_t kResultNotImplemented = static_cast<int32_t>(0x80004001);
 inline constexpr int kFadeSteps = 8;
 inline constexpr unsigned kFadeIntervalMs = 50;
 
@@ -132,6 +141,15 @@ public:
     bool HintAt(TPoint P, std::wstring& Hint) const;
     // The global hotkey with this identifier was pressed.
     void HotkeyPressed(int Id);
+    // Drag and drop over the panel; the window face has read the dragged files into DroppedFiles (an empty
+    // list when the data holds none). KeyState: the MK_* and modifier bits of the drag; Allowed: the
+    // DROPEFFECT_* bits the source allows. The answers are HRESULT values; Effect is what the cursor shows.
+    int32_t DoDragEnter(uint32_t KeyState, TPoint Pt, uint32_t Allowed, uint32_t& Effect);
+    int32_t DoDragOver(uint32_t KeyState, TPoint Pt, uint32_t Allowed, uint32_t& Effect);
+    void DoDragLeave() {}
+    int32_t DoDrop(uint32_t KeyState, TPoint Pt, uint32_t Allowed, uint32_t& Effect);
+    // Asks the owner whether the files in DroppedFiles are accepted (false without an owner or files).
+    bool CollectDroppedFiles(uint32_t Shift, uint32_t& Effect, TPoint Pt, int Mode);
 
     // ---- published properties
     const std::wstring& Caption() const { return FCaption; }

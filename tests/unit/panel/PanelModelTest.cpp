@@ -405,3 +405,49 @@ TEST(PanelModel, OpenHotkeyLivesWithTheWindow) {
 
 } // namespace
 } // namespace mellodeck::test
+
+namespace mellodeck::test {
+namespace {
+
+TEST(PanelModel, DropsReachTheOwnerOnlyWithFilesAndARunningPlayer) {
+    Panel p;
+    p.Create();
+    std::vector<std::vector<std::wstring>> dropped;
+    p.panel->OnAcceptDrop = [](TGoogleSideBar*, uint32_t, uint32_t& effect, TPoint, int) {
+        effect = kDropEffectLink;
+        return true;
+    };
+    p.panel->OnFilesDropped = [&](TGoogleSideBar* sender, uint32_t, uint32_t&, TPoint) {
+        dropped.push_back(sender->DroppedFiles);
+        return kResultOk;
+    };
+    const uint32_t all = kDropEffectCopy | kDropEffectMove | kDropEffectLink;
+    uint32_t effect = 99;
+    p.panel->DroppedFiles = {L"a.mp3", L"b.mp3", L"c.mp3"};
+    EXPECT_EQ(p.panel->DoDragEnter(0, {5, 5}, all, effect), kResultUnexpected) << "no player installed";
+    EXPECT_EQ(effect, kDropEffectNone);
+
+    p.Run({csInstalled});
+    EXPECT_EQ(p.panel->DoDrop(0, {5, 5}, all, effect), kResultOk);
+    EXPECT_EQ(effect, kDropEffectNone) << "a player that is not running takes no files";
+
+    p.Run();
+    EXPECT_EQ(p.panel->DoDragEnter(0, {5, 5}, all, effect), kResultOk);
+    EXPECT_EQ(effect, kDropEffectLink);
+    EXPECT_EQ(p.panel->DoDragOver(0, {5, 5}, kDropEffectCopy, effect), kResultOk);
+    EXPECT_EQ(effect, kDropEffectCopy) << "a source that allows only copying gets copy";
+    EXPECT_EQ(p.panel->DoDragOver(0, {5, 5}, kDropEffectMove, effect), kResultOk);
+    EXPECT_EQ(effect, kDropEffectNone) << "nor link nor copy allowed";
+    EXPECT_EQ(p.panel->DoDrop(0, {5, 5}, all, effect), kResultOk);
+    EXPECT_EQ(dropped, (std::vector<std::vector<std::wstring>>{{L"a.mp3", L"b.mp3", L"c.mp3"}}));
+
+    // Data without files (a text selection): refused, and the owner never hears of it.
+    p.panel->DroppedFiles.clear();
+    EXPECT_EQ(p.panel->DoDragEnter(0, {5, 5}, all, effect), kResultOk);
+    EXPECT_EQ(effect, kDropEffectNone);
+    EXPECT_EQ(p.panel->DoDrop(0, {5, 5}, all, effect), kResultOk);
+    EXPECT_EQ(dropped.size(), 1u);
+}
+
+} // namespace
+} // namespace mellodeck::test
