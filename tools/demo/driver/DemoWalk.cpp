@@ -574,16 +574,16 @@ struct TDemoWalk::TImpl {
         }
         // 10. Files dropped onto the panel: they replace the playlist (the option is on) and play.
         {
-            P().DroppedFiles = {Library(kPolarNight), Library(kOldV1)};
+            P().DroppedFiles = {Library(kOldV1), Library(kPolarNight)};
             uint32_t effect = kDropEffectNone;
             RECT client{};
             ::GetClientRect(Panel->Handle(), &client);
             const int32_t result = P().DoDrop(MK_LBUTTON, {client.right / 2, client.bottom / 2},
                                               kDropEffectCopy | kDropEffectLink, effect);
-            const bool reached = WaitForTrack(Library(kPolarNight));
+            const bool reached = WaitForTrack(Library(kOldV1));
             TDemoCapture& out = Shoot(L"10-dropped.png",
-                                      L"Two files dropped onto the panel replace the playlist (the option is on): "
-                                      L"the first, an MP3 with an ID3v2.4 tag, plays",
+                                      L"Two files dropped onto the panel replace the playlist (the option is on); "
+                                      L"the first plays, an MP3 with only an ID3v1 tag",
                                       c);
             if (result != kResultOk || effect != kDropEffectLink)
                 out.Failures.push_back(L"the drop was not accepted");
@@ -592,11 +592,11 @@ struct TDemoWalk::TImpl {
             if (!LogHas("clear") || !LogHas("enqueue "))
                 out.Failures.push_back(L"the player's playlist was not replaced");
             CheckButtonsRow(c, out, true);
-            CheckArtwork(c, out);
-            CheckTitle(out, L"Polar Night");
+            CheckNoArtwork(out);
+            CheckTitle(out, L"Old Timer");
             Report(out);
         }
-        // 11. The wide layout: the panel at 300 x 120.
+        // 11. The wide layout: the panel at 300 x 120, Next to the second dropped file.
         {
             RECT wide{0, 0, kWideWidth, kWideHeight};
             ::AdjustWindowRectEx(&wide, style, FALSE, 0);
@@ -604,10 +604,14 @@ struct TDemoWalk::TImpl {
                            SWP_NOMOVE | SWP_NOZORDER);
             ::MoveWindow(Panel->Handle(), 0, 0, kWideWidth, kWideHeight, TRUE);
             PumpUntil([&] { return P().WideLayout; }, 5000);
-            FinishFade();
-            TDemoCapture& out = Shoot(L"11-wide.png", L"The wide layout (300 x 120): artwork beside the text", c);
+            Click(P().Buttons->Next);
+            const bool reached = WaitForTrack(Library(kPolarNight));
+            TDemoCapture& out = Shoot(
+                L"11-wide.png", L"The wide layout (300 x 120), after Next: an ID3v2.4 MP3, its cover beside the text", c);
             if (!P().WideLayout)
                 out.Failures.push_back(L"the panel did not switch to its wide layout");
+            if (!reached)
+                out.Failures.push_back(L"the panel did not follow Next to the second dropped file");
             CheckButtonsRow(c, out, true);
             CheckArtwork(c, out);
             CheckTitle(out, L"Polar Night");
