@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 #include "common/TextConvert.h"
 #include "common/win/RegKey.h"
@@ -11,6 +12,7 @@
 #include "imaging/ImageCodecs.h"
 #include "media/core/MediaManager.h"
 #include "panel/GoogleSideBarConsts.h"
+#include "panel/PanelSettings.h"
 #include "panel/win/GoogleSideBarWindow.h"
 #include "panel/win/SkinResources.h"
 #include "player/win/WinAmpManager.h"
@@ -133,6 +135,34 @@ int Coloured(const Bitmap32& b, const TRect& r) {
 
 std::wstring Quote(const std::wstring& s) { return L"\"" + s + L"\""; }
 
+// One of the person's option values as it was before the walk changed it: put back exactly (removed when
+// it did not exist), so the demo and its test leave the user's options as they found them.
+struct TSavedOption {
+    const wchar_t* Name;
+    bool Existed = false;
+    DWORD Type = 0;
+    std::vector<BYTE> Data;
+
+    explicit TSavedOption(const wchar_t* name) : Name(name) {
+        win::RegKey key = win::RegKey::Open(HKEY_CURRENT_USER, kPanelSettingsKey, KEY_QUERY_VALUE);
+        DWORD size = 0;
+        if (key && ::RegQueryValueExW(key.Get(), Name, nullptr, &Type, nullptr, &size) == ERROR_SUCCESS) {
+            Data.resize(size);
+            Existed = ::RegQueryValueExW(key.Get(), Name, nullptr, &Type, Data.data(), &size) == ERROR_SUCCESS;
+            Data.resize(size);
+        }
+    }
+    void Restore() const {
+        win::RegKey key = win::RegKey::Open(HKEY_CURRENT_USER, kPanelSettingsKey, KEY_SET_VALUE);
+        if (!key)
+            return;
+        if (Existed)
+            ::RegSetValueExW(key.Get(), Name, 0, Type, Data.data(), static_cast<DWORD>(Data.size()));
+        else
+            ::RegDeleteValueW(key.Get(), Name);
+    }
+};
+
 } // namespace
 
 struct TDemoWalk::TImpl {
@@ -143,17 +173,17 @@ struct TDemoWalk::TImpl {
     std::wstring PlayerDir, PlayerExe, PlayerLog;
     Bitmap32 Strips[4]; // normal, hot, pressed, disabled button cells
     Bitmap32 ShuffleStrips[3];
-    bool SavedRunMinimized = false, SavedReplace = false;
+    std::optional<TSavedOption> SavedRunMinimized, SavedReplace; // taken under the lock
     HANDLE Lock = nullptr;
 
     TImpl(TDemoOptions& options, std::vector<TDemoCapture>& captures) : O(options), Captures(captures) {}
 
     ~TImpl() {
-        if (Panel) {
-            Panel->Panel().SetRunAlwaysMinimized(SavedRunMinimized);
-            Panel->Panel().SetReplaceWithDropped(SavedReplace);
-        }
         Panel.reset();
+        if (SavedRunMinimized)
+            SavedRunMinimized->Restore();
+        if (SavedReplace)
+            SavedReplace->Restore();
         Host.Destroy();
         EndPlayers();
         Unregister();
@@ -409,10 +439,10 @@ struct TDemoWalk::TImpl {
             Say(L"cannot create the host window");
             return false;
         }
+        SavedRunMinimized.emplace(kRunMinimizedValue);
+        SavedReplace.emplace(kReplaceWithDroppedValue);
         Panel = std::make_unique<TGoogleSideBarWindow>();
         // The options a user set before: the player starts minimised, dropped files replace the playlist.
-        SavedRunMinimized = P().RunAlwaysMinimized();
-        SavedReplace = P().ReplaceWithDropped();
         P().SetRunAlwaysMinimized(true);
         P().SetReplaceWithDropped(true);
         // What the control installs on the panel: files are accepted as links and, on the drop, replace
