@@ -23,10 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every wait is on a condition; these are only the limits after which a state counts as not reached. The
-// manager polls every 3 s while the player is not installed, so the first limit covers several polls.
-constexpr int kStateTimeoutMs = 30000;
-constexpr int kPlayerWindowClassLimitMs = 20000;
 constexpr int kTallWidth = 260, kTallHeight = 300;
 constexpr int kWideWidth = 300, kWideHeight = 120;
 constexpr uint32_t kBackground = 0xFAFAFA;
@@ -55,26 +51,6 @@ protected:
     }
 };
 
-void PumpOnce() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
-
-// Pumps this thread's messages until `done` holds or the time is up; false on time-out.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = kStateTimeoutMs) {
-    const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
-    for (;;) {
-        PumpOnce();
-        if (done())
-            return true;
-        if (::GetTickCount64() > end)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
 
 bool SameFile(const std::wstring& a, const std::wstring& b) {
     return !a.empty() && ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
@@ -165,6 +141,68 @@ struct TSavedOption {
 
 } // namespace
 
+void PumpOnce() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    for (;;) {
+        PumpOnce();
+        if (done())
+            return true;
+        if (::GetTickCount64() > end)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+bool InstallStandinPlayer(const std::wstring& Dir, const std::wstring& StandinExe, const std::wstring& HelperDll,
+                          const std::vector<std::string>& ConfigLines) {
+    std::error_code error;
+    const fs::path dir(Dir);
+    fs::remove_all(dir, error);
+    fs::create_directories(dir / L"Plugins", error);
+    if (!fs::copy_file(StandinExe, dir / L"standin-player.exe", fs::copy_options::overwrite_existing, error) ||
+        !fs::copy_file(HelperDll, dir / L"Plugins" / L"gen_Pelorix.dll", fs::copy_options::overwrite_existing, error))
+        return false;
+    std::ofstream cfg(dir / L"standin-player.cfg", std::ios::binary);
+    for (const auto& line : ConfigLines)
+        cfg << line << "\n";
+    return static_cast<bool>(cfg);
+}
+
+void RegisterPlayer(const std::wstring& PlayerExe) {
+    const std::wstring command = Quote(PlayerExe) + L" \"%1\"";
+    win::RegKey key = win::RegKey::Create(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kPlayerCommandKey,
+                                          KEY_SET_VALUE);
+    if (key)
+        ::RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                         static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+}
+
+void UnregisterPlayer() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Winamp.File"); }
+
+void EndStandinPlayers() {
+    for (int round = 0; round < 20; ++round) {
+        HWND window = ::FindWindowW(L"Winamp v1.x", nullptr);
+        if (!window)
+            return;
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+            ::TerminateProcess(process, 9);
+            ::WaitForSingleObject(process, 10000);
+            ::CloseHandle(process);
+        }
+        PumpUntil([] { return false; }, 50);
+    }
+}
+
 struct TDemoWalk::TImpl {
     TDemoOptions& O;
     std::vector<TDemoCapture>& Captures;
@@ -185,8 +223,8 @@ struct TDemoWalk::TImpl {
         if (SavedReplace)
             SavedReplace->Restore();
         Host.Destroy();
-        EndPlayers();
-        Unregister();
+        EndStandinPlayers();
+        UnregisterPlayer();
         if (Lock) {
             ::ReleaseMutex(Lock);
             ::CloseHandle(Lock);
@@ -209,52 +247,22 @@ struct TDemoWalk::TImpl {
     // process as its parent (it closes when the walk ends), a fixed length per entry so nothing ends on its
     // own during the walk, the playlist in walk order, loaded but not started.
     bool InstallPlayer() {
-        std::error_code error;
         const fs::path dir = fs::path(O.OutDir) / L"player";
-        fs::remove_all(dir, error);
-        fs::create_directories(dir / L"Plugins", error);
-        if (!fs::copy_file(O.StandinExe, dir / L"standin-player.exe", fs::copy_options::overwrite_existing, error) ||
-            !fs::copy_file(O.HelperDll, dir / L"Plugins" / L"gen_Pelorix.dll", fs::copy_options::overwrite_existing,
-                           error)) {
-            Say(L"cannot install the stand-in player into " + dir.wstring());
-            return false;
-        }
         PlayerDir = dir.wstring();
         PlayerExe = (dir / L"standin-player.exe").wstring();
         PlayerLog = (dir / L"player.log").wstring();
-        std::ofstream cfg(dir / L"standin-player.cfg", std::ios::binary);
-        cfg << "/log\n" << WideToUtf8(PlayerLog) << "\n/parent\n" << ::GetCurrentProcessId() << "\n";
-        cfg << "/lifetime\n" << (O.Interactive ? 3600 : 600) << "\n/length\n600\n/noplay\n";
+        std::vector<std::string> cfg = {"/log", WideToUtf8(PlayerLog), "/parent", std::to_string(::GetCurrentProcessId()),
+                                        "/lifetime", O.Interactive ? "3600" : "600", "/length", "600", "/noplay"};
         for (const wchar_t* f : {kFirstLight, kPetals, kAurora, kUntagged, kDrizzle})
-            cfg << WideToUtf8(Library(f)) << "\n";
-        return static_cast<bool>(cfg);
-    }
-
-    static void Register(const std::wstring& command) {
-        win::RegKey key = win::RegKey::Create(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kPlayerCommandKey,
-                                              KEY_SET_VALUE);
-        if (key)
-            ::RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                             static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-    }
-    static void Unregister() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Winamp.File"); }
-
-    // Ends the stand-ins of this prefix's desktop (the walk's own, or one a crashed earlier walk left).
-    static void EndPlayers() {
-        for (int round = 0; round < 20; ++round) {
-            HWND window = ::FindWindowW(L"Winamp v1.x", nullptr);
-            if (!window)
-                return;
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(window, &pid);
-            if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-                ::TerminateProcess(process, 9);
-                ::WaitForSingleObject(process, 10000);
-                ::CloseHandle(process);
-            }
-            PumpUntil([] { return false; }, 50);
+            cfg.push_back(WideToUtf8(Library(f)));
+        if (!InstallStandinPlayer(PlayerDir, O.StandinExe, O.HelperDll, cfg)) {
+            Say(L"cannot install the stand-in player into " + PlayerDir);
+            return false;
         }
+        return true;
     }
+
+
 
     std::vector<std::string> LogLines() const {
         std::vector<std::string> lines;
@@ -419,8 +427,8 @@ struct TDemoWalk::TImpl {
         }
         std::error_code error;
         fs::create_directories(O.OutDir, error);
-        EndPlayers();
-        Unregister();
+        EndStandinPlayers();
+        UnregisterPlayer();
         if (!InstallPlayer())
             return false;
         const wchar_t* const strips[] = {L"SB_BUTTONS", L"SB_BUTTONS_HOT", L"SB_BUTTONS_PRESSED",
@@ -483,7 +491,7 @@ struct TDemoWalk::TImpl {
             Report(out);
         }
         // 2. Installed (the player's file-type registration written), not running.
-        Register(Quote(PlayerExe) + L" \"%1\"");
+        RegisterPlayer(PlayerExe);
         {
             const bool reached = PumpUntil([&] { return P().Buttons->Launch.Visible(); });
             TDemoCapture& out =

@@ -45,4 +45,23 @@ private:
     std::vector<TDemoCapture> FCaptures;
 };
 
+// ---- pieces the walk and the panel benchmark share
+
+// Dispatches this thread's waiting messages.
+void PumpOnce();
+// Pumps this thread's messages until `done` holds or the time is up; false on time-out. Every wait of the
+// walk is on a condition; the limit only decides when a state counts as not reached (the manager polls
+// every 3 s while the player is not installed, so the default covers several polls).
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 30000);
+// The stand-in player copied into Dir with the helper in its Plugins folder, and its configuration file
+// (one argument a line).
+bool InstallStandinPlayer(const std::wstring& Dir, const std::wstring& StandinExe, const std::wstring& HelperDll,
+                          const std::vector<std::string>& ConfigLines);
+// The player's file-type registration, as its installer writes it, pointing at PlayerExe; and its removal.
+void RegisterPlayer(const std::wstring& PlayerExe);
+void UnregisterPlayer();
+// Ends the stand-in players of this prefix's desktop (one per desktop: the caller's own, or one an earlier
+// crashed run left).
+void EndStandinPlayers();
+
 } // namespace mellodeck::demo
