@@ -41,6 +41,11 @@ for pair in x64:mingw64 x86:mingw32; do
     if [ ! -f "$folder/mellodeck-tageditor.exe" ] && [ -f "$bin/mellodeck-tageditor.exe" ]; then
         cp "$bin/mellodeck-tageditor.exe" "$folder/"
     fi
+    # The build trees carry debug information; users get the code alone.
+    strip_tool="$([ "$arch" = x64 ] && echo x86_64 || echo i686)-w64-mingw32-strip"
+    for f in "$folder"/*.dll "$folder"/*.exe; do
+        [ -f "$f" ] && "$strip_tool" --strip-debug "$f"
+    done
     # Windows line ends for the scripts and the text a user opens in Notepad.
     for f in install.cmd uninstall.cmd; do
         sed 's/\r*$/\r/' "$HERE/$f" >"$folder/$f"
