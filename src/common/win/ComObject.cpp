@@ -36,12 +36,12 @@ namespace detail {
 
 HRESULT HandleComException(HRESULT otherwise, const ComErrorSource& source) noexcept {
     HRESULT result = otherwise;
-    bool expected = true; // a ComError or running out of memory; anything else is a fault worth reporting
+    bool expected = true; // an EComError or running out of memory; anything else is a fault worth reporting
     try {
         throw;
     } catch (const std::bad_alloc&) {
         result = E_OUTOFMEMORY;
-    } catch (const ComError& e) {
+    } catch (const EComError& e) {
         result = e.Result();
     } catch (...) {
         expected = false;

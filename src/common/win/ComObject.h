@@ -49,9 +49,9 @@ HRESULT CanUnloadModule() noexcept;
 // ---- errors ---------------------------------------------------------------------------------------
 // An exception carrying the HRESULT a COM method should return, with an optional description for the
 // error object.
-class ComError : public std::runtime_error {
+class EComError : public std::runtime_error {
 public:
-    explicit ComError(HRESULT result, const std::string& message = std::string())
+    explicit EComError(HRESULT result, const std::string& message = std::string())
         : std::runtime_error(message.empty() ? "COM error" : message), FResult(result) {}
     HRESULT Result() const noexcept { return FResult; }
 
@@ -59,10 +59,10 @@ private:
     HRESULT FResult;
 };
 
-// Throws ComError for a failed HRESULT; returns it unchanged otherwise.
+// Throws EComError for a failed HRESULT; returns it unchanged otherwise.
 inline HRESULT ThrowIfFailed(HRESULT result, const char* what = "") {
     if (FAILED(result))
-        throw ComError(result, what);
+        throw EComError(result, what);
     return result;
 }
 
@@ -78,8 +78,8 @@ HRESULT HandleComException(HRESULT otherwise, const ComErrorSource& source) noex
 } // namespace detail
 
 // Runs a COM method body and turns every exception into an HRESULT: std::bad_alloc gives E_OUTOFMEMORY,
-// ComError its own result, anything else `otherwise` (E_FAIL, or E_UNEXPECTED where that is the method's
-// answer). The body returns an HRESULT, or nothing for S_OK. Unexpected exceptions (not ComError) are
+// EComError its own result, anything else `otherwise` (E_FAIL, or E_UNEXPECTED where that is the method's
+// answer). The body returns an HRESULT, or nothing for S_OK. Unexpected exceptions (not EComError) are
 // reported through the failure sink.
 template <typename Body>
 HRESULT ComBoundary(Body&& body, HRESULT otherwise = E_FAIL, const ComErrorSource& source = {}) noexcept {

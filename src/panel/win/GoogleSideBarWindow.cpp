@@ -24,7 +24,8 @@ TGoogleSideBarWindow::TGoogleSideBarWindow()
 
 TGoogleSideBarWindow::TGoogleSideBarWindow(std::unique_ptr<TBasePlayerManager> Manager,
                                            std::unique_ptr<ISettingsStore> Store) {
-    FPanel = std::make_unique<TGoogleSideBar>(*this, std::move(Manager), std::move(Store));
+    TPanelPlatform& platform = *this;
+    FPanel = std::make_unique<TGoogleSideBar>(platform, std::move(Manager), std::move(Store));
 }
 
 TGoogleSideBarWindow::~TGoogleSideBarWindow() {
@@ -104,6 +105,11 @@ void TGoogleSideBarWindow::OnDestroy() {
         ::DestroyWindow(FTooltip);
         FTooltip = nullptr;
     }
+    // The fonts belong to the window: made again when a new window is created.
+    FBuffer.SetFonts(nullptr, nullptr);
+    FContent.SetFonts(nullptr, nullptr);
+    FTextFont.Reset();
+    FCanvasFont.Reset();
 }
 
 void TGoogleSideBarWindow::OnSize(UINT, int, int) { FPanel->Resized(); }

@@ -2,8 +2,13 @@
 
 #include "common/AxSys.h"
 #include "common/win/RegKey.h"
+#include "panel/win/WindowHotkeyRegistrar.h"
 
 namespace mellodeck::win {
+
+TRegistrySettingsStore::TRegistrySettingsStore(std::wstring keyPath) : FKeyPath(std::move(keyPath)) {
+    InstallSystemKeyNames();
+}
 
 bool TRegistrySettingsStore::ReadNumber(const std::wstring& name, uint32_t& value) {
     const RegKey key = RegKey::Open(HKEY_CURRENT_USER, FKeyPath, KEY_QUERY_VALUE);

@@ -10,7 +10,8 @@ namespace mellodeck::win {
 
 class TRegistrySettingsStore : public ISettingsStore {
 public:
-    explicit TRegistrySettingsStore(std::wstring keyPath = kPanelSettingsKey) : FKeyPath(std::move(keyPath)) {}
+    // Also installs the system's key names, so hotkey texts naming keys outside the fixed set parse.
+    explicit TRegistrySettingsStore(std::wstring keyPath = kPanelSettingsKey);
 
     // Only a REG_DWORD of exactly 4 bytes is a number: "0" stored as text must not read as true.
     bool ReadNumber(const std::wstring& name, uint32_t& value) override;

@@ -18,11 +18,7 @@ TEST(TagEditorContract, VersionsCompareNumberByNumber) {
         {{1, 2, 0, 539}, false}, {{1, 1, 0, 600}, false}, {{0, 9, 9, 999}, false}, {{0, 0, 0, 0}, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IsTagEditorVersionSufficient(c.Version), c.Passes)
-            << " "
-                                                                     << c.Version.Major << "." << c.Version.Minor
-                                                                     << "." << c.Version.Release << "."
-                                                                     << c.Version.Build;
+        EXPECT_EQ(IsTagEditorVersionSufficient(c.Version), c.Passes) << FormatFileVersion(c.Version);
 }
 
 TEST(TagEditorContract, OpenRequestLayout) {

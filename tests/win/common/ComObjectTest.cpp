@@ -60,7 +60,7 @@ public:
             case kThrowBadAlloc:
                 throw std::bad_alloc();
             case kThrowComError:
-                throw ComError(STG_E_ACCESSDENIED, "no access");
+                throw EComError(STG_E_ACCESSDENIED, "no access");
             case kThrowOther:
                 throw std::runtime_error("broken");
             case kThrowInt:
@@ -189,14 +189,14 @@ TEST(ComObject, BoundaryTurnsExceptionsIntoResults) {
     EXPECT_EQ(ComBoundary([] {}), S_OK);
     EXPECT_EQ(ComBoundary([] { return S_FALSE; }), S_FALSE);
     // An exception never reads as success, whatever it carries.
-    EXPECT_EQ(ComBoundary([]() -> HRESULT { throw ComError(S_OK); }), E_FAIL);
+    EXPECT_EQ(ComBoundary([]() -> HRESULT { throw EComError(S_OK); }), E_FAIL);
     EXPECT_EQ(ComBoundary([]() -> HRESULT { throw 1; }, S_OK), E_FAIL);
-    EXPECT_THROW(ThrowIfFailed(E_ACCESSDENIED), ComError);
+    EXPECT_THROW(ThrowIfFailed(E_ACCESSDENIED), EComError);
     EXPECT_EQ(ThrowIfFailed(S_FALSE), S_FALSE);
 }
 
 TEST(ComObject, BoundaryPublishesErrorInfo) {
-    const HRESULT result = ComBoundary([]() -> HRESULT { throw ComError(E_INVALIDARG, "The value is out of range"); },
+    const HRESULT result = ComBoundary([]() -> HRESULT { throw EComError(E_INVALIDARG, "The value is out of range"); },
                                        E_FAIL, ComErrorSource{&__uuidof(IMdCounter), L"Mellodeck.Test"});
     EXPECT_EQ(result, E_INVALIDARG);
     ComPtr<IErrorInfo> info;

@@ -4,89 +4,23 @@
 // written as PNG for a person to look at.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "PanelCapture.h"
 #include "PanelFakes.h"
 #include "common/win/WindowBase.h"
 #include "imaging/ImageCodecs.h"
 #include "media/core/MediaManager.h"
 #include "panel/GoogleSideBarConsts.h"
+#include "panel/win/AxAlphaWin.h"
 #include "panel/win/GdiCanvas.h"
 #include "panel/win/GoogleSideBarWindow.h"
 #include "panel/win/SkinResources.h"
 
 namespace mellodeck::test {
 namespace {
-
-class THostWindow : public win::WindowBase {
-protected:
-    const wchar_t* ClassName() const override { return L"MellodeckTest.PanelHost"; }
-};
-
-void Pump() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
-
-// The window's client area as drawn by WM_PRINTCLIENT, alpha forced opaque.
-Bitmap32 Capture(HWND window) {
-    RECT r{};
-    ::GetClientRect(window, &r);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC dc = ::CreateCompatibleDC(nullptr);
-    HBITMAP dib = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(dc, dib);
-    ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    ::GdiFlush();
-    std::vector<uint8_t> pixels(static_cast<const uint8_t*>(bits),
-                                static_cast<const uint8_t*>(bits) + static_cast<size_t>(r.right) * r.bottom * 4);
-    for (size_t i = 3; i < pixels.size(); i += 4)
-        pixels[i] = 255;
-    ::SelectObject(dc, old);
-    ::DeleteObject(dib);
-    ::DeleteDC(dc);
-    Bitmap32 b;
-    b.Assign(r.right, r.bottom, std::move(pixels));
-    return b;
-}
-
-void SavePng(const Bitmap32& b, const std::string& name) {
-    std::vector<uint8_t> png;
-    ASSERT_TRUE(EncodePng(b, png));
-    std::filesystem::create_directories(MELLODECK_CAPTURE_DIR);
-    std::ofstream(std::filesystem::path(MELLODECK_CAPTURE_DIR) / (name + ".png"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-}
-
-uint32_t Rgb(uint32_t argb) { return argb & 0xFFFFFF; }
-constexpr uint32_t kBackground = 0xFAFAFA;
-
-// Pixels of R in the capture that are not the background.
-int Inked(const Bitmap32& b, const TRect& r) {
-    int n = 0;
-    for (int y = r.Top; y < r.Bottom; ++y)
-        for (int x = r.Left; x < r.Right; ++x)
-            n += Rgb(b.PixelAt(x, y)) != kBackground;
-    return n;
-}
-
-// The capture shows the given cell of a skin strip at the button's rectangle.
-void ExpectCell(const Bitmap32& capture, const TSideBarButton& button, const wchar_t* strip, int cell) {
-    Bitmap32 skin;
-    ASSERT_TRUE(win::LoadSkinBitmap(win::ThisModule(), strip, skin));
-    const int w = button.Right - button.Left;
-    int differing = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < w; ++x)
-            differing += Rgb(capture.PixelAt(button.Left + x, button.Top + y)) != Rgb(skin.PixelAt(cell * w + x, y));
-    EXPECT_EQ(differing, 0) << "cell " << cell << " of " << std::string(strip, strip + wcslen(strip));
-}
 
 class PanelWindow : public ::testing::Test {
 protected:
@@ -114,11 +48,12 @@ protected:
         manager->Album = album;
         manager->Title = title;
         manager->Become({csInstalled, csLanched, csPlaying});
-        manager->Artwork.SetSize(artW, artH);
+        // Drawn apart and handed over at once: the manager's artwork reports every change it sees.
+        Bitmap32 art(artW, artH);
         for (int y = 0; y < artH; ++y)
             for (int x = 0; x < artW; ++x)
-                manager->Artwork.SetPixel(x, y, 0xFF000000u | (x * 255 / std::max(1, artW - 1)) << 16 | 0x4080);
-        manager->ArtworkChanged();
+                art.SetPixel(x, y, 0xFF000000u | (x * 255 / std::max(1, artW - 1)) << 16 | 0x4080);
+        manager->Artwork = art;
         P().PlayerPositionChanged(manager, 240'000, 75'000);
         // The fade runs on the window's timer: eight ticks, sent rather than waited for.
         for (int i = 0; i < kFadeSteps; ++i)
@@ -260,6 +195,50 @@ TEST_F(PanelWindow, MouseMessagesRunTheButtonCommand) {
     ::SendMessageW(window->Handle(), WM_LBUTTONUP, 0, on);
     EXPECT_EQ(manager->Commands, (std::vector<std::string>{"pause"}));
     ::ReleaseCapture();
+}
+
+TEST(AlphaBlendDC, NeedsThirtyTwoBitSections) {
+    HDC source = ::CreateCompatibleDC(nullptr), target = ::CreateCompatibleDC(nullptr);
+    auto dib = [](HDC dc, int bits) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 4, -4, 1, static_cast<WORD>(bits), BI_RGB, 0, 0, 0, 0, 0};
+        void* pixels = nullptr;
+        HBITMAP b = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        std::memset(pixels, bits == 32 ? 0x40 : 0, bits == 32 ? 64 : 48);
+        return b;
+    };
+    HBITMAP s32 = dib(source, 32), t24 = dib(target, 24), t32 = dib(target, 32);
+    HGDIOBJ oldSource = ::SelectObject(source, s32);
+    auto blend = [&] { win::BlendRect(source, target, RECT{0, 0, 4, 4}, POINT{0, 0}, AlphaConstant, 256, 0); };
+    try {
+        blend(); // the memory DC still has its stock 1x1 bitmap, which is no section
+        ADD_FAILURE() << "no exception";
+    } catch (const EAlphaBlend& e) {
+        EXPECT_STREQ(e.what(), "Alpha blending DC error: no bitmap available.");
+    }
+    HGDIOBJ oldTarget = ::SelectObject(target, t24);
+    try {
+        blend();
+        ADD_FAILURE() << "no exception";
+    } catch (const EAlphaBlend& e) {
+        EXPECT_STREQ(e.what(), "Alpha blending error: bitmap must use 32 bpp.");
+    }
+    ::SelectObject(target, t32);
+    blend();
+    EXPECT_EQ(win::SurfaceOfDC(target).PixelAt(3, 3), 0x40404040u) << "a 32-bit section is blended";
+    ::SelectObject(target, oldTarget);
+    ::SelectObject(source, oldSource);
+    for (HBITMAP b : {s32, t24, t32})
+        ::DeleteObject(b);
+    ::DeleteDC(source);
+    ::DeleteDC(target);
+}
+
+TEST(TrackFont, QualityFollowsTheWindowsVersion) {
+    EXPECT_EQ(win::TrackFontQuality(), ANTIALIASED_QUALITY) << "not Windows XP";
+    win::SetTrackFontQualityOverride(CLEARTYPE_QUALITY);
+    EXPECT_EQ(win::TrackFontQuality(), CLEARTYPE_QUALITY);
+    win::SetTrackFontQualityOverride(0);
 }
 
 } // namespace

@@ -17,9 +17,9 @@ constexpr wchar_t kTestRoot[] = L"Software\\MellodeckTest";
 // The options over a fresh key below HKCU\Software\MellodeckTest, removed afterwards.
 class RegistrySettingsTest : public ::testing::Test {
 protected:
-    RegistrySettingsTest() {
+    static std::wstring ScratchPath() {
         std::random_device random;
-        FPath = std::wstring(kTestRoot) + L"\\Options" + std::to_wstring(random()) + L"\\GDS Controls\\";
+        return std::wstring(kTestRoot) + L"\\Options" + std::to_wstring(random()) + L"\\GDS Controls\\";
     }
     ~RegistrySettingsTest() override {
         const std::wstring parent = FPath.substr(0, FPath.find(L"\\GDS Controls"));
@@ -42,7 +42,7 @@ protected:
         return {type, number};
     }
 
-    std::wstring FPath;
+    const std::wstring FPath = ScratchPath();
     win::TRegistrySettingsStore FStore{FPath};
     TPanelSettings FSettings{FStore};
 };
