@@ -14,6 +14,8 @@
 //   /pos <n>          start at this playlist index
 //   /noplay           do not start playing the files given
 //   /pause            start paused
+//   /clock            also log "clock <index> <ticks>" when an entry starts, ticks of the performance
+//                     counter (one clock for every process of the machine), for timing what follows
 //   other arguments   files for the playlist (played at once unless /noplay)
 // Private command for tests: WM_COMMAND 40999 tells the plug-ins that the current file's information
 // changed (as the player does after a tag edit).
@@ -56,6 +58,7 @@ std::vector<LoadedPlugin> gPlugins;
 bool gRestart = false;
 bool gSetup = false;
 bool gPluginsQuit = false;
+bool gClock = false;
 
 void Log(const std::wstring& line) {
     if (gLogPath.empty())
@@ -94,6 +97,11 @@ void AnnounceStart() {
     const Entry* e = gPlaylist.Current();
     if (!e)
         return;
+    if (gClock) {
+        LARGE_INTEGER now{};
+        QueryPerformanceCounter(&now);
+        Log(L"clock " + std::to_wstring(gPlaylist.Index()) + L" " + std::to_wstring(now.QuadPart));
+    }
     Log(L"playing " + std::to_wstring(gPlaylist.Index()) + L" " + e->Path);
     SendMessageW(gWindow, WM_USER, reinterpret_cast<WPARAM>(e->AnsiPath.c_str()), helper::kIpcPlayingFile);
     SendMessageW(gWindow, WM_USER, reinterpret_cast<WPARAM>(e->Path.c_str()), helper::kIpcPlayingFileW);
@@ -352,6 +360,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
             play = false;
         else if (a == L"/pause")
             pause = true;
+        else if (a == L"/clock")
+            gClock = true;
         else
             files.push_back(a);
     }
