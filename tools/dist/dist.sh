@@ -4,29 +4,42 @@
 # holding the artifacts that the build makes (mellodeck.dll, gen_Pelorix.dll, mellodeck-tageditor.exe,
 # mellodeck-tags.exe), install.cmd, uninstall.cmd and README.txt. The version is the project's (project()
 # in CMakeLists.txt); every version block of our own files must carry it, or the release is refused.
+# Usage: dist.sh [--arch x64|x86] [--no-build] [--out DIR]   (default: both, built first, into build/dist)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 cd "$ROOT"
 JOBS="${JOBS:-2}"
 HERE="$ROOT/tools/dist"
 DIST="$ROOT/build/dist"
+pairs=(x64:mingw64 x86:mingw32)
+build=1
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --arch) [ "${2:-}" = x86 ] && pairs=(x86:mingw32) || pairs=(x64:mingw64); shift 2 ;;
+        --no-build) build=0; shift ;;
+        --out) DIST="$2"; shift 2 ;;
+        *) echo "usage: dist.sh [--arch x64|x86] [--no-build] [--out DIR]" >&2; exit 2 ;;
+    esac
+done
 VERSION="$(sed -nE 's/^project\(Mellodeck VERSION ([0-9]+\.[0-9]+\.[0-9]+).*/\1/p' CMakeLists.txt)"
 [ -n "$VERSION" ] || { echo "no project version in CMakeLists.txt" >&2; exit 1; }
 say() { printf '\n== %s\n' "$*"; }
 
 mkdir -p "$DIST"
 status=0
-for pair in x64:mingw64 x86:mingw32; do
+for pair in "${pairs[@]}"; do
     arch="${pair%%:*}"
     preset="${pair#*:}"
-    say "building $arch ($preset)"
-    cmake --preset "$preset" -Wno-dev >/dev/null
-    available="$(cmake --build --preset "$preset" --target help 2>/dev/null || true)"
-    targets=()
-    for t in mellodeck gen_Pelorix mellodeck-tageditor mellodeck-tags; do
-        grep -q "^$t:" <<<"$available" && targets+=("$t")
-    done
-    cmake --build --preset "$preset" -j "$JOBS" --target "${targets[@]}"
+    if [ "$build" = 1 ]; then
+        say "building $arch ($preset)"
+        cmake --preset "$preset" -Wno-dev >/dev/null
+        available="$(cmake --build --preset "$preset" --target help 2>/dev/null || true)"
+        targets=()
+        for t in mellodeck gen_Pelorix mellodeck-tageditor mellodeck-tags; do
+            grep -q "^$t:" <<<"$available" && targets+=("$t")
+        done
+        cmake --build --preset "$preset" -j "$JOBS" --target "${targets[@]}"
+    fi
 
     name="mellodeck-$VERSION-$arch"
     folder="$DIST/$name"

@@ -8,8 +8,11 @@ if not exist "%HERE%mellodeck.dll" (
     exit /b 2
 )
 regsvr32 /s "%HERE%mellodeck.dll"
-if errorlevel 1 (
-    echo Mellodeck could not be registered: regsvr32 failed with code %errorlevel%.
+set "CODE=%errorlevel%"
+if not "%CODE%"=="0" (
+    rem What the library wrote before it failed is taken back: a failed installation leaves nothing behind.
+    regsvr32 /u /s "%HERE%mellodeck.dll" >nul 2>&1
+    echo Mellodeck could not be registered: regsvr32 failed with code %CODE%.
     echo Run install.cmd again from a command prompt started as administrator, and check that the
     echo zip's architecture matches the sidebar's: the x86 zip for a 32-bit sidebar, the x64 zip otherwise.
     exit /b 1

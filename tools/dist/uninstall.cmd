@@ -10,5 +10,11 @@ if errorlevel 1 (
     exit /b 1
 )
 reg query "HKCU\Software\Marquill" /v Executable >nul 2>&1 && reg delete "HKCU\Software\Marquill" /v Executable /f >nul
+rem The maker's key goes too when nothing else is left in it (no options, no other program's values).
+set "LEFT="
+for /f "usebackq delims=" %%L in (`reg query "HKCU\Software\Marquill" /s 2^>nul`) do (
+    if /i not "%%L"=="HKEY_CURRENT_USER\Software\Marquill" set "LEFT=1"
+)
+if not defined LEFT reg delete "HKCU\Software\Marquill" /f >nul 2>&1
 echo Mellodeck is unregistered. The folder can be deleted now.
 exit /b 0
