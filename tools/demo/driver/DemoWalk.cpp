@@ -51,7 +51,6 @@ protected:
     }
 };
 
-
 bool SameFile(const std::wstring& a, const std::wstring& b) {
     return !a.empty() && ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
