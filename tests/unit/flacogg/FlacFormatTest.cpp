@@ -370,39 +370,61 @@ TEST_F(FlacTest, ClearingPicturesDropsTheBlock) {
 }
 
 TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
-    // In place (tagged.flac has room) and rebuilt (nopad.flac has none).
-    for (const char* fixture : {"flacogg/tagged.flac", "flacogg/nopad.flac"}) {
-        SCOPED_TRACE(fixture);
+    // In place (tagged.flac has room) and rebuilt (nopad.flac has none): each path reaches exactly its
+    // own steps, and a failure at any of them (and at any single write) leaves the file as it was.
+    const struct {
+        const char* Fixture;
+        std::vector<std::string> Steps; // consecutive writes as one "write"
+    } paths[] = {
+        {"flacogg/tagged.flac", {"open-for-writing", "write"}},
+        {"flacogg/nopad.flac", {"create-temporary", "write", "rename-original", "rename-temporary"}},
+    };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.Fixture);
         TempFolder folder;
-        const std::wstring path = CopyFixture(folder, fixture);
-        const std::string original = Bytes(path);
-        std::vector<std::string> steps = {"create-temporary", "open-for-writing", "rename-original",
-                                          "rename-temporary"};
-        for (int n = 1; n <= 8; ++n)
-            steps.push_back("write#" + std::to_string(n));
-        int failures = 0;
-        for (const auto& step : steps) {
-            SCOPED_TRACE(step);
-            int writes = 0;
-            ScopedFaults faults([&](const char* name) {
-                if (step.rfind("write#", 0) == 0)
-                    return std::string(name) == "write" && ++writes == std::stoi(step.substr(6));
-                return step == name;
-            });
+        const std::wstring file = CopyFixture(folder, path.Fixture);
+        const std::string original = Bytes(file);
+        auto save = [&] {
             TFlacMediaFormat format;
-            ASSERT_TRUE(format.Open(path, true, 0, false));
+            EXPECT_TRUE(format.Open(file, true, 0, false));
             format.Tags->Artist->SetValue(L"Changed artist");
             const bool saved = format.Post(0);
-            if (!saved) {
-                ++failures;
-                EXPECT_NE(format.LastError, 0u);
-                EXPECT_TRUE(Bytes(path) == original);
-                EXPECT_EQ(FolderEntries(folder).size(), 1u); // no temporary or backup left behind
-            } else {
-                PutBytes(path, original); // that step is not on this path; start again from the original
-            }
+            return std::make_pair(saved, format.LastError);
+        };
+        std::vector<std::string> reached;
+        int writes = 0;
+        {
+            ScopedFaults record([&](const char* name) {
+                const std::string step = name;
+                writes += step == "write";
+                if (reached.empty() || reached.back() != step || step != "write")
+                    reached.push_back(step);
+                return false;
+            });
+            ASSERT_TRUE(save().first);
         }
-        EXPECT_GE(failures, 4);
+        EXPECT_EQ(reached, path.Steps);
+        ASSERT_GT(writes, 0);
+        std::vector<std::string> faults = reached;
+        for (int n = 1; n <= writes; ++n)
+            faults.push_back("write#" + std::to_string(n));
+        for (const auto& fault : faults) {
+            if (fault == "write")
+                continue;
+            SCOPED_TRACE(fault);
+            PutBytes(file, original);
+            int counted = 0;
+            ScopedFaults inject([&](const char* name) {
+                if (fault.rfind("write#", 0) == 0)
+                    return std::string(name) == "write" && ++counted == std::stoi(fault.substr(6));
+                return fault == name;
+            });
+            const auto [saved, error] = save();
+            EXPECT_FALSE(saved);
+            EXPECT_NE(error, 0u);
+            EXPECT_TRUE(Bytes(file) == original);
+            EXPECT_EQ(FolderEntries(folder).size(), 1u); // no temporary or backup left behind
+        }
     }
 }
 
