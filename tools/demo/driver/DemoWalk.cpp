@@ -564,22 +564,21 @@ struct TDemoWalk::TImpl {
             CheckArtwork(c, out);
             Report(out);
         }
-        // 7. Playing again, Next: a FLAC file. Its tags come from its comment block; the tag library takes
-        // FLAC pictures only from its own application block, so the standard picture block metaflac wrote
-        // is not shown and there is no folder image beside it.
+        // 7. Playing again, Next: a FLAC file. Its tags come from its comment block and its cover from the
+        // standard picture block metaflac wrote (there is no folder image beside it).
         {
             Click(P().Buttons->Play);
             WaitForTrack(Library(kPetals));
             Click(P().Buttons->Next);
             const bool reached = WaitForTrack(Library(kAurora));
             TDemoCapture& out = Shoot(L"07-flac.png",
-                                      L"Next: a FLAC file, its tags from the comment block (its standard picture "
-                                      L"block is not one the tag library reads, so no artwork)",
+                                      L"Next: a FLAC file, its tags from the comment block and its cover from the "
+                                      L"standard picture block",
                                       c);
             if (!reached)
                 out.Failures.push_back(L"the panel did not show the FLAC file playing");
             CheckButtonsRow(c, out, true);
-            CheckNoArtwork(out);
+            CheckArtwork(c, out);
             CheckTitle(out, L"Aurora");
             Report(out);
         }
