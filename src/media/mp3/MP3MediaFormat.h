@@ -52,6 +52,15 @@ public:
     // were edited, so that edits are not dropped silently. The original file is left as it was when any
     // step fails.
     bool SaveTags(uint32_t context) override;
+    // The ID3v1 tag's artist, album and title.
+    bool GetFallbackTexts(std::wstring& artist, std::wstring& album, std::wstring& title) const override {
+        if (!ID3v1)
+            return false;
+        artist = ID3v1->Artist();
+        album = ID3v1->Album();
+        title = ID3v1->Title();
+        return true;
+    }
 
     // The first tag for a frame id (4 characters, or 3 for ID3v2.2); it is marked as existing. False when
     // there is none or it is ignored.
