@@ -15,6 +15,7 @@
 #include "panel/PanelSettings.h"
 #include "panel/win/GoogleSideBarWindow.h"
 #include "panel/win/SkinResources.h"
+#include "player/PlayerProtocol.h"
 #include "player/win/WinAmpManager.h"
 
 namespace mellodeck::demo {
@@ -177,7 +178,7 @@ bool InstallStandinPlayer(const std::wstring& Dir, const std::wstring& StandinEx
 
 void RegisterPlayer(const std::wstring& PlayerExe) {
     const std::wstring command = Quote(PlayerExe) + L" \"%1\"";
-    win::RegKey key = win::RegKey::Create(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kPlayerCommandKey,
+    win::RegKey key = win::RegKey::Create(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + player::kCommandKey,
                                           KEY_SET_VALUE);
     if (key)
         ::RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
