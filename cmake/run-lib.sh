@@ -8,7 +8,8 @@ APT_PACKAGES=(
     libjpeg-dev libpng-dev libgif-dev libtiff-dev zlib1g-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev libtag1-dev
     clang libclang-rt-14-dev
-    lame flac vorbis-tools ffmpeg python3-mutagen imagemagick
+    lame flac vorbis-tools ffmpeg python3-mutagen imagemagick libjpeg-turbo-progs
+    valgrind linux-perf
     autoconf automake libtool make nasm
 )
 

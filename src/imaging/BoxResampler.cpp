@@ -24,20 +24,24 @@ struct AxisWeights {
     std::vector<uint32_t> weights;
 };
 
-AxisWeights BuildAxis(int src, int dst) {
+// Source pixel s spans [s * pixelUnit, (s + 1) * pixelUnit) and destination pixel d spans
+// [d * destUnit, (d + 1) * destUnit); dst * destUnit must not pass src * pixelUnit. The plain resampler has
+// pixelUnit = dst and destUnit = src; a source decoded at a reduced scale whose last pixel is partly padding
+// has a smaller extent (see ResampleBoxFromScaled).
+AxisWeights BuildAxis(int src, int dst, int64_t pixelUnit, int64_t destUnit) {
     AxisWeights axis;
     axis.first.resize(static_cast<size_t>(dst));
     axis.offset.resize(static_cast<size_t>(dst) + 1);
     axis.weights.reserve(static_cast<size_t>(src) + static_cast<size_t>(dst));
     for (int d = 0; d < dst; ++d) {
-        const int64_t lo = static_cast<int64_t>(d) * src;
-        const int64_t hi = lo + src;
-        const int64_t s0 = lo / dst;
-        const int64_t s1 = (hi - 1) / dst;
+        const int64_t lo = static_cast<int64_t>(d) * destUnit;
+        const int64_t hi = lo + destUnit;
+        const int64_t s0 = lo / pixelUnit;
+        const int64_t s1 = std::min<int64_t>(src - 1, (hi - 1) / pixelUnit);
         axis.first[static_cast<size_t>(d)] = static_cast<int>(s0);
         axis.offset[static_cast<size_t>(d)] = axis.weights.size();
         for (int64_t s = s0; s <= s1; ++s) {
-            const int64_t w = std::min(hi, (s + 1) * dst) - std::max(lo, s * dst);
+            const int64_t w = std::min(hi, (s + 1) * pixelUnit) - std::max(lo, s * pixelUnit);
             axis.weights.push_back(static_cast<uint32_t>(w));
         }
     }
@@ -45,24 +49,17 @@ AxisWeights BuildAxis(int src, int dst) {
     return axis;
 }
 
-} // namespace
-
-Bitmap32 ResampleBox(const Bitmap32& source, int newWidth, int newHeight) {
+// The resampler proper over prepared axes; `total` is the sum of the weights of one destination pixel.
+Bitmap32 Resample(const Bitmap32& source, const AxisWeights& ax, const AxisWeights& ay, uint64_t total, int newWidth,
+                  int newHeight) {
     Bitmap32 result;
-    if (source.Empty() || newWidth <= 0 || newHeight <= 0 || newWidth > kMaxImageSide || newHeight > kMaxImageSide ||
-        static_cast<int64_t>(newWidth) * newHeight > kMaxImagePixels || source.Height() > kMaxColumnRows)
-        return result;
-    try {
-        const int sw = source.Width(), sh = source.Height();
-        const AxisWeights ax = BuildAxis(sw, newWidth);
-        const AxisWeights ay = BuildAxis(sh, newHeight);
-        const uint64_t total = static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh);
-        const size_t rowBytes = static_cast<size_t>(sw) * 4;
-
+    const size_t rowBytes = static_cast<size_t>(source.Width()) * 4;
+    {
         std::vector<uint8_t> pixels(static_cast<size_t>(newWidth) * static_cast<size_t>(newHeight) * 4);
         // The vertical pass first, over whole rows: every byte of the source rows under one destination row,
-        // weighted and summed on its own. A sum is at most 255 * sh, so 32 bits hold it, and the loop is
-        // plain enough for the compiler to turn into vector code.
+        // weighted and summed on its own. A sum is at most 255 times the weights of one destination row
+        // (the source height, or 8 times it from a scaled decode), so 32 bits hold it, and the loop is plain
+        // enough for the compiler to turn into vector code.
         std::vector<uint32_t> columns(rowBytes);
         for (int dy = 0; dy < newHeight; ++dy) {
             std::fill(columns.begin(), columns.end(), 0);
@@ -90,10 +87,52 @@ Bitmap32 ResampleBox(const Bitmap32& source, int newWidth, int newHeight) {
             }
         }
         result.Assign(newWidth, newHeight, std::move(pixels));
-    } catch (const std::exception&) {
-        return Bitmap32();
     }
     return result;
 }
+
+bool SizeAllowed(const Bitmap32& source, int newWidth, int newHeight) {
+    return !source.Empty() && newWidth > 0 && newHeight > 0 && newWidth <= kMaxImageSide &&
+           newHeight <= kMaxImageSide && static_cast<int64_t>(newWidth) * newHeight <= kMaxImagePixels &&
+           source.Height() <= kMaxColumnRows;
+}
+
+} // namespace
+
+Bitmap32 ResampleBox(const Bitmap32& source, int newWidth, int newHeight) {
+    if (!SizeAllowed(source, newWidth, newHeight))
+        return Bitmap32();
+    try {
+        const int sw = source.Width(), sh = source.Height();
+        const AxisWeights ax = BuildAxis(sw, newWidth, newWidth, sw);
+        const AxisWeights ay = BuildAxis(sh, newHeight, newHeight, sh);
+        return Resample(source, ax, ay, static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh), newWidth, newHeight);
+    } catch (const std::exception&) {
+        return Bitmap32();
+    }
+}
+
+namespace imaging_detail {
+
+Bitmap32 ResampleBoxFromScaled(const Bitmap32& source, int fullWidth, int fullHeight, int scale, int newWidth,
+                               int newHeight) {
+    // In units of 1/(8 * new size) of a source pixel: a source pixel is 8 * new size long, and the picture's
+    // content fullWidth * scale, which each destination pixel divides evenly.
+    if (!SizeAllowed(source, newWidth, newHeight) || scale < 1 || scale > 8 ||
+        static_cast<int64_t>(fullWidth) * scale > static_cast<int64_t>(source.Width()) * 8 ||
+        static_cast<int64_t>(fullHeight) * scale > static_cast<int64_t>(source.Height()) * 8)
+        return Bitmap32();
+    try {
+        const int64_t unitX = static_cast<int64_t>(fullWidth) * scale, unitY = static_cast<int64_t>(fullHeight) * scale;
+        const AxisWeights ax = BuildAxis(source.Width(), newWidth, 8 * static_cast<int64_t>(newWidth), unitX);
+        const AxisWeights ay = BuildAxis(source.Height(), newHeight, 8 * static_cast<int64_t>(newHeight), unitY);
+        return Resample(source, ax, ay, static_cast<uint64_t>(unitX) * static_cast<uint64_t>(unitY), newWidth,
+                        newHeight);
+    } catch (const std::exception&) {
+        return Bitmap32();
+    }
+}
+
+} // namespace imaging_detail
 
 } // namespace mellodeck

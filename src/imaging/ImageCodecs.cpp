@@ -1,6 +1,7 @@
 // Picking a decoder: by signature, by file extension, and reading picture files.
 #include "imaging/ImageCodecs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -119,6 +120,55 @@ bool DecodeImage(ImageKind kind, const uint8_t* data, size_t size, Bitmap32& out
         }
     } catch (...) {
         // The decoders do not throw; an owner's change callback might.
+    }
+    return false;
+}
+
+void FitInside(int width, int height, int boxWidth, int boxHeight, int& outWidth, int& outHeight) {
+    outWidth = width;
+    outHeight = height;
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0 || (width <= boxWidth && height <= boxHeight))
+        return;
+    // The side that limits takes the box's size; the other is rounded to the nearest pixel, in integers so
+    // that every platform gets the same size.
+    const int64_t w = width, h = height;
+    if (w * boxHeight > h * boxWidth) {
+        outWidth = boxWidth;
+        outHeight = static_cast<int>(std::max<int64_t>(1, (2 * h * boxWidth + w) / (2 * w)));
+    } else {
+        outHeight = boxHeight;
+        outWidth = static_cast<int>(std::max<int64_t>(1, (2 * w * boxHeight + h) / (2 * h)));
+    }
+}
+
+bool DecodeImageToFit(ImageKind kind, const uint8_t* data, size_t size, int boxWidth, int boxHeight, Bitmap32& out) {
+    if (!data || size == 0)
+        return false;
+    try {
+        Bitmap32 decoded;
+        int width = 0, height = 0, scale = 8;
+        if (kind == ImageKind::Jpeg) {
+            if (!imaging_detail::DecodeJpegScaled(data, size, boxWidth, boxHeight, decoded, width, height, scale))
+                return false;
+        } else {
+            if (!DecodeImage(kind, data, size, decoded))
+                return false;
+            width = decoded.Width();
+            height = decoded.Height();
+        }
+        int fitWidth, fitHeight;
+        FitInside(width, height, boxWidth, boxHeight, fitWidth, fitHeight);
+        if (decoded.Width() != fitWidth || decoded.Height() != fitHeight) {
+            Bitmap32 scaled = imaging_detail::ResampleBoxFromScaled(decoded, width, height, scale, fitWidth, fitHeight);
+            if (scaled.Empty())
+                return false;
+            out = std::move(scaled);
+        } else {
+            out = std::move(decoded);
+        }
+        return true;
+    } catch (...) {
+        // As DecodeImage: nothing escapes (memory, or an owner's change callback).
     }
     return false;
 }

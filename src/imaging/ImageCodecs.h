@@ -29,6 +29,18 @@ ImageKind ImageKindFromExtension(const std::wstring& extension);
 // RGBA interface reads, first directory. BMP: 1/4/8-bit palette (RLE4/RLE8 too), 16/24/32-bit, bit fields.
 bool DecodeImage(ImageKind kind, const uint8_t* data, size_t size, Bitmap32& out);
 
+// The size of a width x height picture shown inside a box of boxWidth x boxHeight: scaled down with its
+// aspect ratio kept until it fits, the limiting side taking the box's size and the other rounded to the
+// nearest pixel (at least 1). A picture that fits already keeps its size; so does a non-positive size or box.
+void FitInside(int width, int height, int boxWidth, int boxHeight, int& outWidth, int& outHeight);
+
+// Decodes a picture at the size FitInside gives for the box (a cover for a small panel). The same as
+// DecodeImage followed by ResampleBox to that size, up to rounding: JPEG pictures are decoded with
+// libjpeg's DCT scaling at the smallest scale (n/8) whose output still covers that size in both directions,
+// so a large cover is never decoded in full, then box-scaled the rest of the way; the other kinds decode in
+// full and are box-scaled. Failure rules as DecodeImage (`out` untouched).
+bool DecodeImageToFit(ImageKind kind, const uint8_t* data, size_t size, int boxWidth, int boxHeight, Bitmap32& out);
+
 // Decodes by content first; when no signature matches, or that decoder fails, by the extension of
 // `fileName` (the last path component's).
 bool DecodeImageAuto(const uint8_t* data, size_t size, const std::wstring& fileName, Bitmap32& out);

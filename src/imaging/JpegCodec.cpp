@@ -74,7 +74,8 @@ struct JpegDecoder {
 
 // Creates the decompressor, reads the header, checks the size and starts decompression (which for a
 // progressive picture reads all of its scans). False on any error or a picture beyond the caps.
-bool JpegBegin(JpegDecoder& d, const uint8_t* data, size_t size) {
+// With a box (boxWidth > 0), the output is scaled down by n/8 (below).
+bool JpegBegin(JpegDecoder& d, const uint8_t* data, size_t size, int boxWidth = 0, int boxHeight = 0) {
     if (setjmp(d.err.jump))
         return false;
     jpeg_create_decompress(&d.cinfo);
@@ -84,6 +85,23 @@ bool JpegBegin(JpegDecoder& d, const uint8_t* data, size_t size) {
     jpeg_read_header(&d.cinfo, TRUE);
     if (!imaging_detail::WithinSizeCaps(d.cinfo.image_width, d.cinfo.image_height))
         return false;
+    JDIMENSION expectedWidth = d.cinfo.image_width, expectedHeight = d.cinfo.image_height;
+    if (boxWidth > 0 && boxHeight > 0) {
+        // The smallest n/8 whose output (each side rounded up, as libjpeg does) still covers the fitted size:
+        // the box scale after it then only ever shrinks.
+        int fitWidth, fitHeight;
+        FitInside(static_cast<int>(d.cinfo.image_width), static_cast<int>(d.cinfo.image_height), boxWidth, boxHeight,
+                  fitWidth, fitHeight);
+        auto scaled = [](JDIMENSION side, unsigned n) { return static_cast<JDIMENSION>((side * uint64_t{n} + 7) / 8); };
+        unsigned n = 1;
+        while (n < 8 && (scaled(d.cinfo.image_width, n) < static_cast<JDIMENSION>(fitWidth) ||
+                         scaled(d.cinfo.image_height, n) < static_cast<JDIMENSION>(fitHeight)))
+            ++n;
+        d.cinfo.scale_num = n;
+        d.cinfo.scale_denom = 8;
+        expectedWidth = scaled(d.cinfo.image_width, n);
+        expectedHeight = scaled(d.cinfo.image_height, n);
+    }
     switch (d.cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE:
         d.cinfo.out_color_space = JCS_GRAYSCALE;
@@ -110,8 +128,7 @@ bool JpegBegin(JpegDecoder& d, const uint8_t* data, size_t size) {
                                  (d.cinfo.out_color_space == JCS_EXT_BGRA && comps == 4) ||
 #endif
                                  (d.cinfo.out_color_space == JCS_CMYK && comps == 4);
-    return componentsMatch && d.cinfo.output_width == d.cinfo.image_width &&
-           d.cinfo.output_height == d.cinfo.image_height;
+    return componentsMatch && d.cinfo.output_width == expectedWidth && d.cinfo.output_height == expectedHeight;
 }
 
 // Reads every row into `bgra` (output_width * output_height * 4 bytes).
@@ -256,6 +273,12 @@ bool JpegCompress(JpegEncoder& e, const uint8_t* bgra, int width, int height, in
 namespace imaging_detail {
 
 bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap32& out) {
+    int width, height, scale;
+    return DecodeJpegScaled(data, size, 0, 0, out, width, height, scale);
+}
+
+bool DecodeJpegScaled(const uint8_t* data, size_t size, int boxWidth, int boxHeight, Bitmap32& out, int& imageWidth,
+                      int& imageHeight, int& scale) {
     // libjpeg takes the length as unsigned long, which is 32 bits on Windows.
     if (!data || size < 4 || size > ULONG_MAX)
         return false;
@@ -265,7 +288,10 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Bitmap32& out) {
     d.cinfo.err = &d.err.pub;
     d.progress.progress_monitor = OnJpegProgress;
     bool ok = false;
-    if (JpegBegin(d, data, size)) {
+    if (JpegBegin(d, data, size, boxWidth, boxHeight)) {
+        imageWidth = static_cast<int>(d.cinfo.image_width);
+        imageHeight = static_cast<int>(d.cinfo.image_height);
+        scale = boxWidth > 0 && boxHeight > 0 ? static_cast<int>(d.cinfo.scale_num) : 8;
         const int width = static_cast<int>(d.cinfo.output_width);
         const int height = static_cast<int>(d.cinfo.output_height);
         std::vector<uint8_t> pixels;

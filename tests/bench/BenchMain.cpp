@@ -1,17 +1,18 @@
 // mellodeck-bench: our tag library against TagLib and against a plain read of the same bytes, over the
-// generated set (tests/bench/make-bench-set.sh).
-//   mellodeck-bench [--rounds N] <set-dir>
-//   mellodeck-bench --pass ours|panel|taglib|plain|walk [--kind KIND] <set-dir>
+// generated set (tests/bench/make-bench-set.sh) and the junk file (tests/bench/make-junk-file.sh).
+//   mellodeck-bench [--rounds N] [--junk FILE] <set-dir>
+//   mellodeck-bench --pass ours|panel|taglib|plain|walk|junk [--kind KIND] [--junk FILE] <set-dir>
 //       one untimed pass of one reader (over the files of one kind), for profilers such as callgrind
 // Measures, each reader side by side in the same run:
 //   (1) tags only (pictures ignored), files per second, ours / TagLib
 //   (2) the panel's read on a track change, median ms per file
 //   (3) the full frame walk of the long MP3 without a header frame, ours / plain read of the file
 //   (4) peak memory of (1), ours / TagLib, each in a fresh process (mellodeck-bench-memory)
+//   (5) opening the junk file (50 frames, then 300 MiB where the walk scans for headers), ours / plain read
 // The machine is shared, so times are the thread's CPU time (what the reads cost, not how long other
 // processes held the processor), and each figure is the best of several rounds; the readers take turns
-// within every round. Wall-clock figures are printed beside them. The output ends with four lines for
-// scripts: tags_only_ratio, panel_read_ms, walk_ratio, memory_ratio.
+// within every round. Wall-clock figures are printed beside them. The output ends with five lines for
+// scripts: tags_only_ratio, panel_read_ms, walk_ratio, memory_ratio, junk_ratio.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -290,6 +291,36 @@ double PrintWalk(const TBenchFile& file, const TWalk& w, int rounds) {
     return w.Ours.Cpu / w.Plain.Cpu;
 }
 
+// ---- (5) junk after the frames ------------------------------------------------------------------------
+
+double RunAndPrintJunk(const std::string& path, int rounds) {
+    const TBenchFile file = MakeBenchFile(path, "junk");
+    TReadSummary read;
+    if (!ReadOursTagsOnly(file, &read) || !ReadPlain(file))
+        Fail("could not read " + path);
+    TSample ours = kNoSample, plain = kNoSample;
+    for (int r = 0; r < rounds; ++r) {
+        auto readPlain = [&] { plain = Min(plain, Measure([&] { ReadPlain(file); })); };
+        auto readOurs = [&] { ours = Min(ours, Measure([&] { ReadOursTagsOnly(file); })); };
+        if (r % 2) {
+            readPlain();
+            readOurs();
+        } else {
+            readOurs();
+            readPlain();
+        }
+    }
+    std::printf("\n(5) junk: %s (%.1f MiB: 50 frames, then zero and random bytes), open to close with tags\n"
+                "    (best of %d rounds, CPU time)\n",
+                path.c_str(), static_cast<double>(file.Size) / 1048576.0, rounds);
+    std::printf("    ours        %8.2f ms   duration %.6f s, %d kbit/s (the walk scans the junk for headers)\n",
+                ours.Cpu * 1000, read.Duration, read.Bitrate);
+    std::printf("    plain read  %8.2f ms   the whole file in 64 KiB pieces\n", plain.Cpu * 1000);
+    std::printf("    ratio ours / plain read: %.2fx (wall clock %.2f / %.2f ms)\n", ours.Cpu / plain.Cpu,
+                ours.Wall * 1000, plain.Wall * 1000);
+    return ours.Cpu / plain.Cpu;
+}
+
 // ---- (4) memory --------------------------------------------------------------------------------------------
 
 struct TMemory {
@@ -377,18 +408,18 @@ double RunAndPrintMemory(const std::string& setDir) {
 }
 
 int Usage() {
-    std::fputs("usage: mellodeck-bench [--rounds N] <set-dir>\n"
-               "       mellodeck-bench --pass ours|panel|taglib|plain|walk [--kind KIND] <set-dir>\n",
+    std::fputs("usage: mellodeck-bench [--rounds N] [--junk FILE] <set-dir>\n"
+               "       mellodeck-bench --pass ours|panel|taglib|plain|walk|junk [--kind KIND] [--junk FILE] <set-dir>\n",
                stderr);
     return 2;
 }
 
 // One pass without timing, for a profiler.
 int RunPass(const std::string& reader, const std::string& kind, const std::vector<TBenchFile>& files,
-            const TBenchFile& walk) {
+            const TBenchFile& walk, const std::string& junk) {
     StartOurLibrary();
     bool (*read)(const TBenchFile&, TReadSummary*) = nullptr;
-    if (reader == "ours" || reader == "walk")
+    if (reader == "ours" || reader == "walk" || reader == "junk")
         read = ReadOursTagsOnly;
     else if (reader == "panel")
         read = ReadOursPanel;
@@ -399,6 +430,10 @@ int RunPass(const std::string& reader, const std::string& kind, const std::vecto
     size_t count = 0;
     if (reader == "walk") {
         count = read(walk, nullptr) ? 1 : 0;
+    } else if (reader == "junk") {
+        if (junk.empty())
+            return Usage();
+        count = read(MakeBenchFile(junk, "junk"), nullptr) ? 1 : 0;
     } else {
         for (const TBenchFile& f : files) {
             if (!kind.empty() && f.Kind != kind)
@@ -414,7 +449,7 @@ int RunPass(const std::string& reader, const std::string& kind, const std::vecto
 
 int Run(int argc, char** argv) {
     int rounds = 7;
-    std::string setDir, pass, kind;
+    std::string setDir, pass, kind, junk;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--rounds" && i + 1 < argc)
@@ -423,6 +458,8 @@ int Run(int argc, char** argv) {
             pass = argv[++i];
         else if (a == "--kind" && i + 1 < argc)
             kind = argv[++i];
+        else if (a == "--junk" && i + 1 < argc)
+            junk = argv[++i];
         else if (!a.empty() && a[0] == '-')
             return Usage();
         else
@@ -433,7 +470,7 @@ int Run(int argc, char** argv) {
     const std::vector<TBenchFile> files = LoadFileSet(setDir);
     const TBenchFile walk = MakeBenchFile(setDir + "/" + kWalkFile, "walk");
     if (!pass.empty())
-        return RunPass(pass, kind, files, walk);
+        return RunPass(pass, kind, files, walk, junk);
     int64_t bytes = 0;
     for (const TBenchFile& f : files)
         bytes += f.Size;
@@ -454,11 +491,16 @@ int Run(int argc, char** argv) {
 
     const double memoryRatio = RunAndPrintMemory(setDir);
 
+    if (junk.empty())
+        Fail("no junk file given (--junk, made by tests/bench/make-junk-file.sh)");
+    const double junkRatio = RunAndPrintJunk(junk, 3);
+
     std::printf("\n(checksum %llu)\n", static_cast<unsigned long long>(gChecksum));
     std::printf("tags_only_ratio: %.2f\n", tagsOnlyRatio);
     std::printf("panel_read_ms: %.2f\n", panelMs);
     std::printf("walk_ratio: %.2f\n", walkRatio);
     std::printf("memory_ratio: %.2f\n", memoryRatio);
+    std::printf("junk_ratio: %.2f\n", junkRatio);
     return 0;
 }
 

@@ -105,7 +105,12 @@ bool ReadOursTagsOnly(const TBenchFile& file, TReadSummary* summary) {
 
 bool ReadOursPanel(const TBenchFile& file, TReadSummary* summary) {
     std::unique_ptr<TBaseMediaFormat> format = MediaManager()->CreateFormat(file.Extension, false, file.WidePath);
-    if (!format || !format->Open(file.WidePath, false, 0, false))
+    if (!format)
+        return false;
+    // The cover is decoded for the artwork box (a JPEG at a reduced DCT scale), as the panel asks for it.
+    format->ArtworkBoxWidth = kArtBoxWidth;
+    format->ArtworkBoxHeight = kArtBoxHeight;
+    if (!format->Open(file.WidePath, false, 0, false))
         return false;
     TReadSummary s;
     s.Ok = true;

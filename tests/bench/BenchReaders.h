@@ -38,8 +38,8 @@ void StartOurLibrary();
 
 // Our library, tags and audio properties, pictures ignored.
 bool ReadOursTagsOnly(const TBenchFile& file, TReadSummary* summary = nullptr);
-// What the panel does on a track change: open, read the tags, decode the first picture, box-scale it to
-// fit 188 x 152, close.
+// What the panel does on a track change: open with the artwork box set (the first picture is decoded
+// straight to the size that fits 188 x 152), read the tags, box-scale the picture to fit, close.
 bool ReadOursPanel(const TBenchFile& file, TReadSummary* summary = nullptr);
 // TagLib through FileRef with audio properties (average accuracy, its default).
 bool ReadTagLib(const TBenchFile& file, TReadSummary* summary = nullptr);

@@ -92,6 +92,11 @@ public:
     int32_t Channels = 0;
     bool ForWriting = false;
     std::wstring EncoderName;
+    // Set before Open by a reader that shows the pictures inside a box of this size (the panel's artwork):
+    // pictures of a read-only open are then decoded straight to the size that fits the box (DecodeImageToFit),
+    // so a large cover is not decoded in full only to be scaled down. 0 x 0: pictures at their own size.
+    int32_t ArtworkBoxWidth = 0;
+    int32_t ArtworkBoxHeight = 0;
 
 protected:
     // Formats install their container in their constructor.

@@ -303,17 +303,21 @@ ImageKind ImageKindFromMime(const std::string& mime) {
     return ImageKind::Unknown;
 }
 
+bool DecodePictureBitmap(const TBasePictureTag* tag, ImageKind kind, const uint8_t* data, size_t size, Bitmap32& out) {
+    if (kind == ImageKind::Unknown)
+        return false;
+    const TBaseMediaFormat* format = tag && tag->Owner ? tag->Owner->Format : nullptr;
+    const bool toBox = format && !format->ForWriting && format->ArtworkBoxWidth > 0 && format->ArtworkBoxHeight > 0;
+    std::unique_lock<std::mutex> lease;
+    if (kind == ImageKind::Jpeg)
+        lease = TMediaManager::AcquireJpegImage();
+    return toBox ? DecodeImageToFit(kind, data, size, format->ArtworkBoxWidth, format->ArtworkBoxHeight, out)
+                 : DecodeImage(kind, data, size, out);
+}
+
 bool DecodePictureAs(TPictureItem& item, ImageKind kind, const uint8_t* data, size_t size) {
     Bitmap32 decoded;
-    bool ok = false;
-    if (kind != ImageKind::Unknown) {
-        if (kind == ImageKind::Jpeg) {
-            auto lease = TMediaManager::AcquireJpegImage();
-            ok = DecodeImage(kind, data, size, decoded);
-        } else {
-            ok = DecodeImage(kind, data, size, decoded);
-        }
-    }
+    const bool ok = DecodePictureBitmap(item.Owner, kind, data, size, decoded);
     if (ok && !decoded.Empty()) {
         // Moved in rather than copied: the bitmap's change reaches the item just the same.
         item.RecreateBitmap(0, 0) = std::move(decoded);

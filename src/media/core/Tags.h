@@ -198,6 +198,9 @@ const Bitmap32* GetArtwork(const TBaseMediaFormat* format);
 bool DecodePictureByMime(TPictureItem& item, const uint8_t* data, size_t size);
 // Same, with the decoder chosen by the caller (formats that carry their own type codes).
 bool DecodePictureAs(TPictureItem& item, ImageKind kind, const uint8_t* data, size_t size);
+// Decodes the bytes of a picture of `tag` into `out` (holding the JPEG codec's lock for JPEG): at the size
+// that fits the owning format's artwork box when its reader set one for a read-only open, else in full.
+bool DecodePictureBitmap(const TBasePictureTag* tag, ImageKind kind, const uint8_t* data, size_t size, Bitmap32& out);
 // Decoder of a MIME type from the table; Unknown when not listed.
 ImageKind ImageKindFromMime(const std::string& mime);
 

@@ -38,12 +38,7 @@ bool TFlacPictureTag::LoadPictures(TStream& stream) {
             stream.ReadBuffer(data.data(), dataLength);
         if (item->FormatCode == 0) {
             Bitmap32 decoded;
-            bool ok;
-            {
-                auto lease = TMediaManager::AcquireJpegImage();
-                ok = DecodeImage(ImageKind::Jpeg, data.data(), data.size(), decoded);
-            }
-            if (ok && !decoded.Empty()) {
+            if (DecodePictureBitmap(this, ImageKind::Jpeg, data.data(), data.size(), decoded) && !decoded.Empty()) {
                 item->RecreateBitmap(0, 0) = std::move(decoded); // moved, not copied
                 item->Decoded = true;
                 Exists = true;

@@ -33,15 +33,6 @@ const char* MimeOf(ImageKind kind) {
     }
 }
 
-bool Decode(ImageKind kind, const uint8_t* bytes, size_t size, Bitmap32& out) {
-    if (kind == ImageKind::Unknown)
-        return false;
-    if (kind == ImageKind::Jpeg) {
-        auto lease = TMediaManager::AcquireJpegImage();
-        return DecodeImage(kind, bytes, size, out) && !out.Empty();
-    }
-    return DecodeImage(kind, bytes, size, out) && !out.Empty();
-}
 
 void WriteDataAtomHead(TStream& stream, size_t payloadSize, const uint8_t typeIndicator[4]) {
     uint8_t head[16];
@@ -70,7 +61,7 @@ void TMPEG4PictureTag::LoadFromBuffer(const uint8_t* data, size_t size) {
         const ImageKind kind = PictureKind(picture);
         item->MIMEType = MimeOf(kind);
         Bitmap32 bitmap;
-        if (Decode(kind, picture.Payload, picture.Length, bitmap)) {
+        if (DecodePictureBitmap(this, kind, picture.Payload, picture.Length, bitmap) && !bitmap.Empty()) {
             item->GetBitmap() = std::move(bitmap); // moved, not copied
             item->Decoded = true;
         }

@@ -1,5 +1,6 @@
 #include "media/mpeg/MPEGProperties.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -36,6 +37,72 @@ void SlideWindow(uint8_t window[4], uint8_t next) {
     window[2] = window[3];
     window[3] = next;
 }
+
+// The frame walk's view of the file: one block of it in memory, refilled where the walk needs bytes the
+// block does not hold. Blocks start at 4 KiB (a constant-rate walk stops after 101 frames) and double while
+// the walk runs on through the file, up to 64 KiB; they are read straight from the stream into this buffer.
+class TFrameWindow {
+public:
+    explicit TFrameWindow(TStream& stream) : FStream(stream) {}
+
+    // The 4 bytes at `position`; null when the file holds fewer than 4 there (or cannot be read).
+    const uint8_t* At(int64_t position) {
+        if (!Holds(position) && !Load(position))
+            return nullptr;
+        return FBlock + (position - FStart);
+    }
+
+    // After the header at `position` failed to decode: moves `position` to the next place that decodes as a
+    // valid header (all 4 bytes inside the file) and decodes it into `h`; false at the end of the file. The
+    // sync byte is found with memchr, a block at a time, so junk or silence between frames costs about what
+    // reading it does; only bytes that start with 0xFF are decoded.
+    bool NextHeader(int64_t& position, TMPEGHeader& h) {
+        int64_t from = position + 1;
+        for (;;) {
+            if (!Holds(from) && !Load(from))
+                return false;
+            const uint8_t* p = FBlock + (from - FStart);
+            const uint8_t* last = FBlock + FLength - 4; // the last place with 4 bytes in the block
+            while (p <= last) {
+                p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, static_cast<size_t>(last - p + 1)));
+                if (!p)
+                    break;
+                if (DecodeMPEGHeader(p, h)) {
+                    position = FStart + (p - FBlock);
+                    return true;
+                }
+                ++p;
+            }
+            from = FStart + FLength - 3; // the block's last 3 places need the next block's bytes
+        }
+    }
+
+private:
+    static constexpr int64_t kFirstBlock = 4096;
+    static constexpr int64_t kLargestBlock = 65536;
+
+    bool Holds(int64_t position) const { return position >= FStart && position + 4 <= FStart + FLength; }
+
+    // Reads a block starting at `position`; true when it holds at least 4 bytes.
+    bool Load(int64_t position) {
+        const int64_t end = FStart + FLength;
+        const bool runsOn = FLength > 0 && position > FStart && position <= end + FBlockSize;
+        FBlockSize = runsOn ? std::min(2 * FBlockSize, kLargestBlock) : kFirstBlock;
+        FStart = position;
+        FLength = 0;
+        if (!FStream.SetPosition(position))
+            return false;
+        const int64_t got = FStream.Read(FBlock, FBlockSize);
+        FLength = got > 0 ? got : 0;
+        return FLength >= 4;
+    }
+
+    TStream& FStream;
+    uint8_t FBlock[kLargestBlock];
+    int64_t FStart = 0;
+    int64_t FLength = 0;
+    int64_t FBlockSize = kFirstBlock;
+};
 
 bool IsNameChar(uint8_t c) {
     return c == ' ' || c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -242,6 +309,28 @@ void TMPEGProperties::ReadXing(const uint8_t* frame, size_t size, TStream& s, in
         VBRData.EncoderName = name;
         return;
     }
+    // LAME writes the same header into constant-rate files as "Info". The stream is not variable-rate for
+    // it (the walk below still counts the frames), but its version string names the encoder without the
+    // probe at the end of the file. Only a complete version is taken: LAME's field has 9 bytes, and a longer
+    // version ("LAME3.99r" for 3.99.5) is left to the probe, which finds it whole.
+    if (at + 8 <= size && std::memcmp(frame + at, "Info", 4) == 0) {
+        const uint8_t flags = frame[at + 7];
+        size_t p = at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) +
+                   ((flags & 8) ? 4 : 0);
+        if (p + 5 <= size && std::memcmp(frame + p, "LAME", 4) == 0 && frame[p + 4] >= '0' && frame[p + 4] <= '9') {
+            std::string version;
+            size_t q = p + 4;
+            for (; q < size && ((frame[q] >= '0' && frame[q] <= '9') || frame[q] == '.'); ++q)
+                version += static_cast<char>(frame[q]);
+            if (q < size && !IsNameChar(frame[q])) {
+                if (version.back() == '.')
+                    version += "xx";
+                VBRData.EncoderName = "LAME " + version;
+                GuessEncoder = false;
+                return;
+            }
+        }
+    }
     // No Xing header: LAME leaves its version string in the ancillary data near the end of the stream.
     if (fileSize < kTailProbe)
         return;
@@ -282,34 +371,26 @@ void TMPEGProperties::GuessEncoderName(const uint8_t* frame, size_t size) {
 }
 
 void TMPEGProperties::WalkFrames(TStream& s, const TMPEGHeader& second, int64_t secondPosition) {
-    // Reads 4 bytes per frame through the (buffered) stream; the frame bodies are skipped by positioning.
+    // The headers come from the walk's own block of the file; the frame bodies between them are never copied.
+    TFrameWindow window(s);
     int64_t count = 2;
     int64_t sum = Header.Bitrate + second.Bitrate;
     bool variable = second.Bitrate != Header.Bitrate;
     bool reachedEnd = false;
     TMPEGHeader current = second;
     int64_t position = secondPosition;
-    uint8_t window[4];
     TMPEGHeader h;
     for (;;) {
         if (!variable && count >= kConstantWalkFrames)
             break;
         position += current.FrameLength;
-        if (!s.SetPosition(position) || s.Read(window, 4) != 4) {
+        const uint8_t* bytes = window.At(position);
+        if (!bytes) {
             reachedEnd = true;
             break;
         }
-        bool found = DecodeMPEGHeader(window, h);
-        while (!found) {
-            // Lost sync: look for the next valid header one byte further on.
-            uint8_t b;
-            if (s.Read(&b, 1) != 1)
-                break;
-            SlideWindow(window, b);
-            ++position;
-            found = DecodeMPEGHeader(window, h);
-        }
-        if (!found) {
+        // Lost sync: the next valid header further on, wherever it is.
+        if (!DecodeMPEGHeader(bytes, h) && !window.NextHeader(position, h)) {
             reachedEnd = true;
             break;
         }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "Mp3TestSupport.h"
 #include "media/mpeg/MPEGProperties.h"
@@ -165,6 +166,129 @@ TEST_F(MPEGTest, VariableRateWithoutHeaderIsWalkedToTheEnd) {
     EXPECT_EQ(f.Format.MPEGProperties->VBRData.Frames, 300u);
     EXPECT_EQ(f.Format.GetBitrate(), (100 * 160 + 200 * 128) / 300);
     EXPECT_NEAR(f.Format.GetDuration(), 300 * 1152.0 / 44100, 1e-9);
+}
+
+namespace {
+
+// The walk's rule, one byte at a time as it reads: from the second frame at `second`, each frame's end is
+// the next header, and where that does not decode the next place that does (with all 4 bytes in the file).
+// Returns the frames counted and whether a rate change was seen; stops like the walk.
+std::pair<int64_t, bool> ReferenceWalk(const std::vector<uint8_t>& file, size_t first, size_t second) {
+    TMPEGHeader a, h;
+    EXPECT_TRUE(DecodeMPEGHeader(file.data() + first, a));
+    EXPECT_TRUE(DecodeMPEGHeader(file.data() + second, h));
+    int64_t count = 2;
+    bool variable = a.Bitrate != h.Bitrate;
+    size_t position = second;
+    for (;;) {
+        if (!variable && count >= TMPEGProperties::kConstantWalkFrames)
+            break;
+        position += h.FrameLength;
+        bool found = false;
+        for (; position + 4 <= file.size(); ++position)
+            if ((found = DecodeMPEGHeader(file.data() + position, h)))
+                break;
+        if (!found)
+            break;
+        ++count;
+        variable = variable || h.Bitrate != a.Bitrate;
+    }
+    return {count, variable};
+}
+
+// 160 kbit/s frames (522 bytes, MPEG 1 layer III, 44100 Hz), zero-filled.
+std::vector<uint8_t> FastFrames(int count) {
+    std::vector<uint8_t> out;
+    for (int i = 0; i < count; ++i) {
+        std::vector<uint8_t> frame(522, 0);
+        frame[0] = 0xFF;
+        frame[1] = 0xFB;
+        frame[2] = 0xA0;
+        frame[3] = 0x64;
+        out.insert(out.end(), frame.begin(), frame.end());
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(MPEGTest, AfterLostSyncTheWalkFindsTheSameHeadersAsAByteByByteScan) {
+    // Junk between the frames: zeros with sync bytes that do not start a header (FF 00, FF FF, FF E0 and
+    // a reserved layer), and pseudo-random bytes rich in 0xFF where some places decode as headers and count,
+    // as they always did. The lengths put the resumed frames across the walk's block boundaries (4 KiB and
+    // 64 KiB from where it lost sync), and one file ends in the middle of a header.
+    std::mt19937 random(19);
+    auto zerosWithSyncBytes = [](size_t n) {
+        std::vector<uint8_t> j(n, 0);
+        const uint8_t traps[][2] = {{0xFF, 0x00}, {0xFF, 0xFF}, {0xFF, 0xE0}, {0xFF, 0xF9}};
+        for (size_t i = 0; i + 2 < n; i += 61)
+            std::memcpy(j.data() + i, traps[(i / 61) % 4], 2);
+        return j;
+    };
+    auto richInSync = [&](size_t n) {
+        std::vector<uint8_t> j(n);
+        for (uint8_t& b : j)
+            b = random() % 4 == 0 ? 0xFF : static_cast<uint8_t>(random());
+        return j;
+    };
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        bool cbrAtEnd; // all frames 128 kbit/s, walked to the end: FrameCount
+    };
+    std::vector<Case> cases;
+    for (size_t n : {size_t(1), size_t(4093), size_t(4095), size_t(4096), size_t(4099), size_t(12285), size_t(65533),
+                     size_t(65536), size_t(65539), size_t(200000)})
+        cases.push_back({"zeros", Cat({CbrFrames(20), zerosWithSyncBytes(n), FastFrames(20)}), false});
+    for (size_t n : {size_t(4096), size_t(70000), size_t(300000)})
+        cases.push_back({"random", Cat({CbrFrames(20), richInSync(n), FastFrames(5)}), false});
+    cases.push_back({"constant rate", Cat({CbrFrames(30), zerosWithSyncBytes(70000), CbrFrames(30)}), true});
+    cases.push_back({"cut header", Cat({CbrFrames(20), zerosWithSyncBytes(5000), FastFrames(3), {0xFF, 0xFB, 0xA0}}), false});
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.bytes.size()) + " bytes");
+        const auto [count, variable] = ReferenceWalk(c.bytes, 0, 417);
+        TOpened f(Write("junk" + std::to_string(index++) + ".mp3", c.bytes));
+        ASSERT_TRUE(f.Ok);
+        EXPECT_EQ(f.Format.GetIsVBR(), variable);
+        if (c.cbrAtEnd) {
+            ASSERT_FALSE(variable);
+            EXPECT_TRUE(f.Format.FrameCountValid);
+            EXPECT_EQ(f.Format.FrameCount, count);
+            EXPECT_EQ(count, 60);
+        } else {
+            ASSERT_TRUE(variable);
+            EXPECT_EQ(int64_t(f.Format.MPEGProperties->VBRData.Frames), count);
+        }
+    }
+}
+
+TEST_F(MPEGTest, ALameInfoFrameNamesTheEncoderOfAConstantRateFile) {
+    // LAME's header frame of a constant-rate file: "Info", flags 15, frames, bytes, table, quality, then
+    // the 9-byte version. The stream stays constant-rate and is walked as before.
+    auto infoFrame = [](const std::string& version) {
+        std::vector<uint8_t> f = XingFrame(15, 50, 20850, version);
+        std::memcpy(f.data() + 36, "Info", 4);
+        return f;
+    };
+    // The end of the file carries another LAME version: the frame's own is the one taken.
+    std::vector<uint8_t> tail(4096, 0);
+    std::memcpy(tail.data() + 2000, "LAME9.9", 7);
+    TOpened complete(Write("info.mp3", Cat({infoFrame(std::string("LAME3.100") + '\x01'), CbrFrames(60), tail})));
+    ASSERT_TRUE(complete.Ok);
+    EXPECT_EQ(complete.Format.EncoderName, L"LAME 3.100");
+    EXPECT_FALSE(complete.Format.GetIsVBR());
+    EXPECT_EQ(complete.Format.GetBitrate(), 128);
+
+    // A version cut short by the 9-byte field ("LAME3.99r" for 3.99.5) is left to the probe at the end.
+    TOpened cut(Write("cut.mp3", Cat({infoFrame("LAME3.99r"), CbrFrames(60), tail})));
+    ASSERT_TRUE(cut.Ok);
+    EXPECT_EQ(cut.Format.EncoderName, L"LAME 9.9");
+
+    // Without a LAME version in it the frame names nothing; the probe does.
+    TOpened other(Write("other.mp3", Cat({infoFrame(std::string(9, '\0')), CbrFrames(60), tail})));
+    ASSERT_TRUE(other.Ok);
+    EXPECT_EQ(other.Format.EncoderName, L"LAME 9.9");
 }
 
 TEST(MPEGFixtures, PropertiesAgreeWithMutagenAndFfprobe) {
