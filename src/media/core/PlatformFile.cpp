@@ -6,7 +6,8 @@ namespace mellodeck {
 
 PlatformFile::~PlatformFile() { Close(); }
 
-PlatformFile::PlatformFile(PlatformFile&& other) noexcept : FHandle(other.FHandle), FLastError(other.FLastError) {
+PlatformFile::PlatformFile(PlatformFile&& other) noexcept
+    : FHandle(other.FHandle), FLastError(other.FLastError), FSizeAtOpen(other.FSizeAtOpen) {
     other.FHandle = -1;
 }
 
@@ -15,6 +16,7 @@ PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
         Close();
         FHandle = other.FHandle;
         FLastError = other.FLastError;
+        FSizeAtOpen = other.FSizeAtOpen;
         other.FHandle = -1;
     }
     return *this;

@@ -56,12 +56,16 @@ public:
     int64_t ReadAt(int64_t position, void* buffer, size_t count);
     bool Seek(int64_t position);
     int64_t Size();
+    // The size the open found, where opening had to ask the system anyway (the POSIX side checks for a
+    // folder); -1 otherwise. A reader that takes the size once saves a second query with it.
+    int64_t SizeAtOpen() const { return FSizeAtOpen; }
     bool Truncate(); // cuts the file at the current position
     uint32_t LastError() const { return FLastError; }
 
 private:
     intptr_t FHandle = -1;
     uint32_t FLastError = 0;
+    int64_t FSizeAtOpen = -1;
 };
 
 // Whole-file operations. Each returns success; `LastSystemError` reads the calling thread's code after a

@@ -52,12 +52,15 @@ PlatformFile PlatformFile::Open(const std::wstring& path, FileAccess access, Fil
         return f;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool known = ::fstat(fd, &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) {
         ::close(fd);
         error = oserr::kAccessDenied;
         tLastError = error;
         return f;
     }
+    if (known)
+        f.FSizeAtOpen = static_cast<int64_t>(st.st_size);
 #ifdef POSIX_FADV_SEQUENTIAL
     if (access == FileAccess::Read)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

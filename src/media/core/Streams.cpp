@@ -127,7 +127,9 @@ TBaseBufferedFileStream::TBaseBufferedFileStream(const std::wstring& fileName) :
 TBufferedFileReadStream::TBufferedFileReadStream(const std::wstring& fileName) : TBaseBufferedFileStream(fileName) {
     FFile = PlatformFile::Open(fileName, FileAccess::Read, FileDisposition::OpenExisting, ErrorCode);
     if (FFile.IsOpen()) {
-        FSize = FFile.Size();
+        FSize = FFile.SizeAtOpen();
+        if (FSize < 0)
+            FSize = FFile.Size();
         if (FSize < 0)
             FSize = 0;
     }

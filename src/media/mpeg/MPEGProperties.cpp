@@ -38,18 +38,21 @@ void SlideWindow(uint8_t window[4], uint8_t next) {
     window[3] = next;
 }
 
-// The frame walk's view of the file: one block of it in memory, refilled where the walk needs bytes the
-// block does not hold. Blocks start at 4 KiB (a constant-rate walk stops after 101 frames) and double while
-// the walk runs on through the file, up to 64 KiB; they are read straight from the stream into this buffer.
+// The frame walk's view of the file. Frame headers are read 4 bytes at a time through the stream (whose
+// own buffer serves them; the frame bodies between are never copied), unless they lie in the block that
+// the last scan for lost sync read: that scan reads the file a block at a time into this window's buffer,
+// 4 KiB at first and doubling while it runs on, up to 64 KiB.
 class TFrameWindow {
 public:
     explicit TFrameWindow(TStream& stream) : FStream(stream) {}
 
     // The 4 bytes at `position`; null when the file holds fewer than 4 there (or cannot be read).
     const uint8_t* At(int64_t position) {
-        if (!Holds(position) && !Load(position))
+        if (Holds(position))
+            return FBlock + (position - FStart);
+        if (!FStream.SetPosition(position) || FStream.Read(FHeader, 4) != 4)
             return nullptr;
-        return FBlock + (position - FStart);
+        return FHeader;
     }
 
     // After the header at `position` failed to decode: moves `position` to the next place that decodes as a
@@ -98,6 +101,7 @@ private:
     }
 
     TStream& FStream;
+    uint8_t FHeader[4] = {};
     uint8_t FBlock[kLargestBlock];
     int64_t FStart = 0;
     int64_t FLength = 0;
@@ -215,6 +219,19 @@ bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
             if (!s.SetPosition(candidate) || s.Read(window, 4) != 4)
                 return false;
             continue;
+        }
+        // Padding or junk: no candidate can start before the next sync byte, so the window jumps to just
+        // before it when its own last three bytes hold none (the places skipped all begin with another byte).
+        if (window[1] != 0xFF && window[2] != 0xFF && window[3] != 0xFF && chunkUsed < chunkLength) {
+            const uint8_t* from = chunk + chunkUsed;
+            const auto* sync = static_cast<const uint8_t*>(std::memchr(from, 0xFF, static_cast<size_t>(chunkLength - chunkUsed)));
+            const int64_t run = sync ? sync - from : chunkLength - chunkUsed;
+            if (run >= 4) {
+                std::memcpy(window, from + run - 4, 4);
+                chunkUsed += run;
+                candidate += run;
+                continue;
+            }
         }
         if (chunkUsed == chunkLength) {
             chunkLength = s.Read(chunk, sizeof chunk);
@@ -371,7 +388,6 @@ void TMPEGProperties::GuessEncoderName(const uint8_t* frame, size_t size) {
 }
 
 void TMPEGProperties::WalkFrames(TStream& s, const TMPEGHeader& second, int64_t secondPosition) {
-    // The headers come from the walk's own block of the file; the frame bodies between them are never copied.
     TFrameWindow window(s);
     int64_t count = 2;
     int64_t sum = Header.Bitrate + second.Bitrate;
