@@ -191,6 +191,16 @@ int64_t TBufferedFileReadStream::Read(void* buffer, int64_t count) {
     return done;
 }
 
+int64_t TBufferedFileReadStream::ReadBlockAt(int64_t position, void* buffer, int64_t count) {
+    if (count < 0 || position < 0 || !FFile.IsOpen())
+        return -1;
+    const int64_t want = std::min(count, std::max<int64_t>(0, FSize - position)); // no read past the end
+    const int64_t got = want > 0 ? FFile.ReadAt(position, buffer, static_cast<size_t>(want)) : 0;
+    if (got > 0)
+        FPosition = position + got;
+    return got;
+}
+
 int64_t TBufferedFileReadStream::Write(const void*, int64_t) {
     throw EBufferedFileReadStream(L"Could not write to read-only stream.");
 }

@@ -35,6 +35,12 @@ public:
     virtual bool SetPosition(int64_t position) = 0;
     virtual int64_t Position() const = 0;
     virtual int64_t Size() = 0;
+    // Reads count bytes at `position` for a caller that keeps its own buffer of the file; the stream's
+    // position afterwards is unspecified. Buffered file streams read straight from the file, leaving their
+    // read-ahead alone (going through it would copy every byte twice).
+    virtual int64_t ReadBlockAt(int64_t position, void* buffer, int64_t count) {
+        return SetPosition(position) ? Read(buffer, count) : -1;
+    }
 
     // Complete transfers: short reads or writes raise EStreamError.
     void ReadBuffer(void* buffer, int64_t count);
@@ -114,6 +120,7 @@ public:
     bool SetPosition(int64_t position) override;
     int64_t Position() const override { return FPosition; }
     int64_t Size() override { return FSize; }
+    int64_t ReadBlockAt(int64_t position, void* buffer, int64_t count) override;
 
     static constexpr int64_t kFirstFill = 4096;
     static constexpr int64_t kReadAhead = 65536;

@@ -38,10 +38,22 @@ void SlideWindow(uint8_t window[4], uint8_t next) {
     window[3] = next;
 }
 
+// The first place in [p, last] whose two bytes carry the 11 sync bits (0xFF, then at least 0xE0), or null;
+// last[1] must be readable. memchr finds the 0xFF bytes at memory speed.
+const uint8_t* FindSync(const uint8_t* p, const uint8_t* last) {
+    while (p <= last) {
+        p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, static_cast<size_t>(last - p + 1)));
+        if (!p || p[1] >= 0xE0)
+            return p;
+        ++p;
+    }
+    return nullptr;
+}
+
 // The frame walk's view of the file. Frame headers are read 4 bytes at a time through the stream (whose
 // own buffer serves them; the frame bodies between are never copied), unless they lie in the block that
 // the last scan for lost sync read: that scan reads the file a block at a time into this window's buffer,
-// 4 KiB at first and doubling while it runs on, up to 64 KiB.
+// 4 KiB at first and doubling while it runs on, up to 64 KiB, straight from the file.
 class TFrameWindow {
 public:
     explicit TFrameWindow(TStream& stream) : FStream(stream) {}
@@ -57,8 +69,8 @@ public:
 
     // After the header at `position` failed to decode: moves `position` to the next place that decodes as a
     // valid header (all 4 bytes inside the file) and decodes it into `h`; false at the end of the file. The
-    // sync byte is found with memchr, a block at a time, so junk or silence between frames costs about what
-    // reading it does; only bytes that start with 0xFF are decoded.
+    // sync bytes are found with memchr, a block at a time, so junk or silence between frames costs about
+    // what reading it does; only places that carry the 11 sync bits are decoded.
     bool NextHeader(int64_t& position, TMPEGHeader& h) {
         int64_t from = position + 1;
         for (;;) {
@@ -67,7 +79,7 @@ public:
             const uint8_t* p = FBlock + (from - FStart);
             const uint8_t* last = FBlock + FLength - 4; // the last place with 4 bytes in the block
             while (p <= last) {
-                p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, static_cast<size_t>(last - p + 1)));
+                p = FindSync(p, last);
                 if (!p)
                     break;
                 if (DecodeMPEGHeader(p, h)) {
@@ -82,6 +94,7 @@ public:
 
 private:
     static constexpr int64_t kFirstBlock = 4096;
+    // As large as the pieces of a plain read of the file.
     static constexpr int64_t kLargestBlock = 65536;
 
     bool Holds(int64_t position) const { return position >= FStart && position + 4 <= FStart + FLength; }
@@ -93,9 +106,7 @@ private:
         FBlockSize = runsOn ? std::min(2 * FBlockSize, kLargestBlock) : kFirstBlock;
         FStart = position;
         FLength = 0;
-        if (!FStream.SetPosition(position))
-            return false;
-        const int64_t got = FStream.Read(FBlock, FBlockSize);
+        const int64_t got = FStream.ReadBlockAt(position, FBlock, FBlockSize);
         FLength = got > 0 ? got : 0;
         return FLength >= 4;
     }

@@ -99,6 +99,16 @@ TEST(FileStreams, WalksWithGapsAndJumpsReadWhatIsInTheFile) {
         check(position, count);
         if (i % 4 == 0)
             check(position + count + static_cast<int64_t>(random() % 300), 16); // running on
+        if (i % 5 == 1) {
+            // A block read for a caller's own buffer (the frame walk's scan), between buffered reads that
+            // must go on as if it had not happened.
+            const int64_t at = static_cast<int64_t>(random() % 300100);
+            std::string block(static_cast<size_t>(count), '\0');
+            const int64_t expect = std::max<int64_t>(0, std::min<int64_t>(count, 300001 - at));
+            ASSERT_EQ(s.ReadBlockAt(at, block.data(), count), expect) << at << " " << count;
+            EXPECT_EQ(block.substr(0, static_cast<size_t>(expect)), content.substr(std::min<size_t>(at, 300001), static_cast<size_t>(expect)));
+            check(position + count, 4);
+        }
     }
 }
 
