@@ -328,6 +328,12 @@ void TMPEG4MediaFormat::ReadItem(TQTAtom* node) {
         SaveRefusal = L"an item is too large to keep";
         return;
     }
+    const uint32_t type = node->AtomType;
+    TBaseTag* tag = FindItemTag(type);
+    // An item of an ignored slot (the cover, while pictures are ignored) is carried only for a save, which
+    // a read-only open never makes: it is not even read, where it would be copied twice for nothing.
+    if (!tag && !ForWriting && KnownTags()->IgnoresItem(type))
+        return;
     std::vector<uint8_t> bytes(static_cast<size_t>(node->Size));
     if (!ReadAt(*Stream, node->Offset, bytes.data(), node->Size)) {
         SaveRefusal = L"an item could not be read";
@@ -337,8 +343,7 @@ void TMPEG4MediaFormat::ReadItem(TQTAtom* node) {
     // after it, so it is kept with its actual size.
     if (node->SizeToEnd)
         PutBE32(bytes.data(), static_cast<uint32_t>(node->Size));
-    const uint32_t type = node->AtomType;
-    if (TBaseTag* tag = FindItemTag(type)) {
+    if (tag) {
         tag->LoadFromBuffer(bytes.data(), bytes.size());
         tag->Exists = true;
         return;

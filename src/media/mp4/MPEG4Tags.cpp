@@ -289,4 +289,11 @@ TBaseTag* TMPEG4KnownTags::FindItemTag(uint32_t itemType) const {
     return nullptr;
 }
 
+bool TMPEG4KnownTags::IgnoresItem(uint32_t itemType) const {
+    for (const TBaseTag* tag : TagList)
+        if (tag->TagID == itemType && tag->Supported && tag->Ignore())
+            return true;
+    return false;
+}
+
 } // namespace mellodeck

@@ -106,6 +106,8 @@ public:
     // The tag that reads items of this type: the first in TagList with this TagID that is Supported and
     // not ignored; for "gnre" the Genre tag. nullptr when no tag takes the item.
     TBaseTag* FindItemTag(uint32_t itemType) const;
+    // Whether items of this type belong to a slot the reader was told to ignore (the pictures).
+    bool IgnoresItem(uint32_t itemType) const;
 };
 
 } // namespace mellodeck

@@ -142,15 +142,7 @@ bool TOggMediaFormat::ReadInfo() {
 namespace {
 constexpr const char* kPictureField = "METADATA_BLOCK_PICTURE";
 
-bool IsPictureEntry(const TOggCommentTag& entry) {
-    const std::string& name = entry.FieldName;
-    if (name.size() != std::strlen(kPictureField) || entry.Verbatim)
-        return false;
-    for (size_t i = 0; i < name.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(name[i])) != kPictureField[i])
-            return false;
-    return true;
-}
+bool IsPictureEntry(const TOggCommentTag& entry) { return !entry.Verbatim && IsPictureFieldName(entry.FieldName); }
 
 uint64_t EntryKey(const TOggCommentTag* entry) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(entry)); }
 } // namespace

@@ -1,5 +1,6 @@
 #include "media/vorbis/VorbisComments.h"
 
+#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,16 @@ void WriteLE32(TStream& stream, uint32_t value) {
     uint8_t le[4];
     PutLE32(le, value);
     stream.WriteBuffer(le, 4);
+}
+
+bool IsPictureFieldName(std::string_view name) {
+    static constexpr std::string_view kPictureField = "METADATA_BLOCK_PICTURE";
+    if (name.size() != kPictureField.size())
+        return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != kPictureField[i])
+            return false;
+    return true;
 }
 
 bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TCommonMediaTags& known,
@@ -35,6 +46,9 @@ bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TC
         return false;
     format.EncoderName = Utf8ToWide(vendor, vendorLength);
 
+    // Cover fields (base64, often the largest part of the list) are kept among the extra entries only for
+    // a save or to be shown: a read-only open that ignores pictures passes over them.
+    const bool skipPictures = !format.ForWriting && known.Pictures && known.Pictures->Ignore();
     uint32_t count;
     if (!readLE32(count))
         return false;
@@ -55,6 +69,8 @@ bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TC
         }
         if (eq == 0)
             continue; // no name
+        if (skipPictures && IsPictureFieldName(text.substr(0, eq)))
+            continue;
         // Field names are ASCII by the format's rules; the bytes are kept as read so that an extra entry
         // with any other bytes is written back unchanged.
         const std::string name(text.substr(0, eq));

@@ -2,6 +2,7 @@
 // Reading and writing a Vorbis comment list (vendor string, entry count, "NAME=value" entries; every
 // integer 32-bit little-endian, text UTF-8). The containers (FLAC block, Ogg packet) frame it.
 #include <cstdint>
+#include <string_view>
 
 #include "media/core/MediaFormat.h"
 #include "media/vorbis/OggExtraTags.h"
@@ -10,6 +11,9 @@ namespace mellodeck {
 
 // Vendor strings of this length or more are refused.
 constexpr uint32_t kMaxVendorLength = 65536;
+
+// The standard cover field's name ("METADATA_BLOCK_PICTURE"), in any case.
+bool IsPictureFieldName(std::string_view name);
 
 // Reads a list held in `size` bytes at `data` into format.EncoderName (vendor), the known tags (first
 // matching row, last occurrence wins) and the extra set (other names, in file order). Every length is

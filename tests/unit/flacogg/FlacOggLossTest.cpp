@@ -9,6 +9,7 @@
 #include "media/flac/FlacMediaFormat.h"
 #include "media/ogg/OggMediaFormat.h"
 #include "media/vorbis/PictureRecord.h"
+#include "media/vorbis/VorbisComments.h"
 
 using namespace mellodeck;
 using namespace mellodeck::test;
@@ -50,6 +51,25 @@ protected:
 };
 
 } // namespace
+
+TEST_F(FlacOggLossTest, IgnoredOggCoversAreKeptOnlyForASave) {
+    // The cover comment is the list's largest entry: a read that ignores pictures passes over it, a read
+    // for writing keeps it among the extra entries so that the save writes it back.
+    Copy("cover.ogg");
+    for (bool forWriting : {false, true}) {
+        SCOPED_TRACE(forWriting ? "for writing" : "read only");
+        auto f = MediaManager()->CreateFormat(L".ogg", true);
+        ASSERT_TRUE(f->Open(Folder.Text("cover.ogg"), forWriting, 0, false));
+        const auto& ogg = static_cast<TOggMediaFormat&>(*f);
+        int covers = 0;
+        for (int i = 0; i < ogg.ExtraTags->CommentCount(); ++i)
+            covers += IsPictureFieldName(ogg.ExtraTags->Comment(i)->FieldName);
+        EXPECT_EQ(covers, forWriting ? 2 : 0);
+        EXPECT_EQ(f->Tags->Pictures->Count(), 0);
+        EXPECT_FALSE(f->Tags->Title->Value.empty()) << "the other fields are read";
+        f->Close(0);
+    }
+}
 
 TEST_F(FlacOggLossTest, StandardCoversAreShownAndKeptAsRead) {
     for (const std::string name : {"cover.flac", "cover.ogg"}) {

@@ -184,5 +184,52 @@ TEST_F(Mp4Layout, TheManagerOpensBothExtensions) {
     player->Close(0);
 }
 
+TEST_F(Mp4Layout, IgnoredCoversAreLeftInTheFileUnlessASaveNeedsThem) {
+    // A read that ignores pictures does not copy the covers anywhere; opened for writing, the format keeps
+    // them to write them back. Either way the other items stay as they were read.
+    auto blocks = [](TBaseMediaFormat& format) {
+        std::vector<std::string> types;
+        for (size_t i = 0; i < format.BlockCount(); ++i) {
+            size_t size = 0;
+            const uint8_t* block = format.Block(i, size);
+            types.push_back(size >= 8 ? std::string(reinterpret_cast<const char*>(block) + 4, 4) : "?");
+        }
+        return types;
+    };
+    auto full = MediaManager()->CreateFormat(L".m4a", false);
+    ASSERT_TRUE(full->Open(FixtureText("mp4/covers3.m4a"), false, 0, false));
+    ASSERT_EQ(full->Tags->Pictures->Count(), 3);
+    const std::vector<std::string> others = blocks(*full);
+    full->Close(0);
+    for (bool forWriting : {false, true}) {
+        SCOPED_TRACE(forWriting ? "for writing" : "read only");
+        auto format = MediaManager()->CreateFormat(L".m4a", true);
+        ASSERT_TRUE(format->Open(FixtureText("mp4/covers3.m4a"), forWriting, 0, false));
+        EXPECT_EQ(format->Tags->Pictures->Count(), 0);
+        std::vector<std::string> expected = others;
+        if (forWriting)
+            expected.push_back("covr");
+        EXPECT_EQ(blocks(*format), expected);
+        format->Close(0);
+    }
+}
+
+TEST_F(Mp4Layout, AnArtworkBoxDecodesTheCoverToItsSizeForReadsOnly) {
+    // covers3.m4a's first cover is 40x30: in a 20x20 box it is 20x15; a save keeps the picture whole.
+    for (bool forWriting : {false, true}) {
+        auto format = MediaManager()->CreateFormat(L".m4a", false);
+        format->ArtworkBoxWidth = 20;
+        format->ArtworkBoxHeight = 20;
+        ASSERT_TRUE(format->Open(FixtureText("mp4/covers3.m4a"), forWriting, 0, false));
+        const Bitmap32* art = GetArtwork(format.get());
+        ASSERT_NE(art, nullptr);
+        EXPECT_EQ(art->Width(), forWriting ? 40 : 20);
+        EXPECT_EQ(art->Height(), forWriting ? 30 : 15);
+        EXPECT_EQ(format->Tags->Pictures->Item(0)->Data, ReadBytes(FixturePath("mp4/cover.jpg")))
+            << "the picture's own bytes are kept either way";
+        format->Close(0);
+    }
+}
+
 } // namespace
 } // namespace mellodeck::test
