@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace mellodeck {
@@ -50,21 +51,21 @@ const uint8_t* FindSync(const uint8_t* p, const uint8_t* last) {
     return nullptr;
 }
 
-// The frame walk's view of the file. Frame headers are read 4 bytes at a time through the stream (whose
-// own buffer serves them; the frame bodies between are never copied), unless they lie in the block that
-// the last scan for lost sync read: that scan reads the file a block at a time into this window's buffer,
-// 4 KiB at first and doubling while it runs on, up to 64 KiB, straight from the file.
+// The frame walk's view of the file: one block of it in this window's buffer, read straight from the file
+// (the stream's read-ahead would copy every byte twice), so that headers are taken from memory and the frame
+// bodies between them cost only their reading. A block for the next header is as long as the walk is
+// expected to need (the rest of a constant-rate walk, capped at 64 KiB); the scan after lost sync reads
+// 4 KiB at first and doubles while it runs on, up to 64 KiB.
 class TFrameWindow {
 public:
     explicit TFrameWindow(TStream& stream) : FStream(stream) {}
 
-    // The 4 bytes at `position`; null when the file holds fewer than 4 there (or cannot be read).
-    const uint8_t* At(int64_t position) {
-        if (Holds(position))
-            return FBlock + (position - FStart);
-        if (!FStream.SetPosition(position) || FStream.Read(FHeader, 4) != 4)
+    // The 4 bytes at `position`; null when the file holds fewer than 4 there (or cannot be read). When the
+    // block must be refilled, it is read for `expected` bytes from there.
+    const uint8_t* At(int64_t position, int64_t expected) {
+        if (!Holds(position) && !Load(position, std::clamp<int64_t>(expected, 4, kLargestBlock)))
             return nullptr;
-        return FHeader;
+        return FBlock + (position - FStart);
     }
 
     // After the header at `position` failed to decode: moves `position` to the next place that decodes as a
@@ -100,10 +101,15 @@ private:
     bool Holds(int64_t position) const { return position >= FStart && position + 4 <= FStart + FLength; }
 
     // Reads a block starting at `position`; true when it holds at least 4 bytes.
+    // The next block of a scan: twice the last while the scan runs on.
     bool Load(int64_t position) {
         const int64_t end = FStart + FLength;
         const bool runsOn = FLength > 0 && position > FStart && position <= end + FBlockSize;
-        FBlockSize = runsOn ? std::min(2 * FBlockSize, kLargestBlock) : kFirstBlock;
+        return Load(position, runsOn ? std::min(2 * FBlockSize, kLargestBlock) : kFirstBlock);
+    }
+
+    bool Load(int64_t position, int64_t size) {
+        FBlockSize = size;
         FStart = position;
         FLength = 0;
         const int64_t got = FStream.ReadBlockAt(position, FBlock, FBlockSize);
@@ -112,7 +118,6 @@ private:
     }
 
     TStream& FStream;
-    uint8_t FHeader[4] = {};
     uint8_t FBlock[kLargestBlock];
     int64_t FStart = 0;
     int64_t FLength = 0;
@@ -411,7 +416,11 @@ void TMPEGProperties::WalkFrames(TStream& s, const TMPEGHeader& second, int64_t 
         if (!variable && count >= kConstantWalkFrames)
             break;
         position += current.FrameLength;
-        const uint8_t* bytes = window.At(position);
+        // A constant-rate walk needs its remaining frames (each perhaps padded); any other the whole file.
+        const int64_t remaining = kConstantWalkFrames - count;
+        const int64_t expected =
+            variable ? std::numeric_limits<int64_t>::max() / 2 : remaining * (current.FrameLength + 1) + 4;
+        const uint8_t* bytes = window.At(position, expected);
         if (!bytes) {
             reachedEnd = true;
             break;
