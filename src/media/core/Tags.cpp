@@ -45,6 +45,8 @@ void TBaseStringTag::Assign(const TBaseTag& source) {
 
 void TBaseStringTag::Clear() {
     TBaseTag::Clear();
+    if (Value.empty() && MoreValues.empty())
+        return; // already clear: every open clears all slots, most of which were never filled
     SetValue(std::wstring());
     MoreValues.clear();
 }
