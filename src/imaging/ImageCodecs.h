@@ -36,9 +36,10 @@ void FitInside(int width, int height, int boxWidth, int boxHeight, int& outWidth
 
 // Decodes a picture at the size FitInside gives for the box (a cover for a small panel). The same as
 // DecodeImage followed by ResampleBox to that size, up to rounding: JPEG pictures are decoded with
-// libjpeg's DCT scaling at the smallest scale (n/8) whose output still covers that size in both directions,
-// so a large cover is never decoded in full, then box-scaled the rest of the way; the other kinds decode in
-// full and are box-scaled. Failure rules as DecodeImage (`out` untouched).
+// libjpeg's DCT scaling at the smallest scale (n/8) whose output still covers that size in both directions
+// (so a cover much larger than the box is not decoded in full), then box-scaled the rest of the way, the
+// padding of the last scaled column and row weighed out; the other kinds decode in full and are
+// box-scaled. Failure rules as DecodeImage (`out` untouched).
 bool DecodeImageToFit(ImageKind kind, const uint8_t* data, size_t size, int boxWidth, int boxHeight, Bitmap32& out);
 
 // Decodes by content first; when no signature matches, or that decoder fails, by the extension of
