@@ -409,7 +409,8 @@ double RunAndPrintMemory(const std::string& setDir) {
 
 int Usage() {
     std::fputs("usage: mellodeck-bench [--rounds N] [--junk FILE] <set-dir>\n"
-               "       mellodeck-bench --pass ours|panel|taglib|plain|walk|junk [--kind KIND] [--junk FILE] <set-dir>\n",
+               "       mellodeck-bench --pass ours|panel|taglib|plain|walk|junk [--kind KIND] [--junk FILE]\n"
+               "                       <set-dir>\n",
                stderr);
     return 2;
 }

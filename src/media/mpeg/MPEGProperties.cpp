@@ -100,14 +100,14 @@ private:
 
     bool Holds(int64_t position) const { return position >= FStart && position + 4 <= FStart + FLength; }
 
-    // Reads a block starting at `position`; true when it holds at least 4 bytes.
-    // The next block of a scan: twice the last while the scan runs on.
+    // The next block of a scan: twice the last (at least 4 KiB) while the scan runs on.
     bool Load(int64_t position) {
         const int64_t end = FStart + FLength;
         const bool runsOn = FLength > 0 && position > FStart && position <= end + FBlockSize;
-        return Load(position, runsOn ? std::min(2 * FBlockSize, kLargestBlock) : kFirstBlock);
+        return Load(position, runsOn ? std::clamp(2 * FBlockSize, kFirstBlock, kLargestBlock) : kFirstBlock);
     }
 
+    // Reads `size` bytes from `position` into the block; true when it holds at least 4.
     bool Load(int64_t position, int64_t size) {
         FBlockSize = size;
         FStart = position;
@@ -122,6 +122,34 @@ private:
     int64_t FStart = 0;
     int64_t FLength = 0;
     int64_t FBlockSize = kFirstBlock;
+};
+
+// The last two distinct valid headers of a walk and their decoding: the frames of a stream repeat a few
+// header patterns (a constant-rate stream two, with and without padding), and decoding one costs divisions.
+class THeaderMemo {
+public:
+    bool Decode(const uint8_t* bytes, TMPEGHeader& h) {
+        uint32_t key;
+        std::memcpy(&key, bytes, 4);
+        for (int i = 0; i < 2; ++i) {
+            if (FKeys[i] == key) {
+                h = FHeaders[i];
+                return true;
+            }
+        }
+        if (!DecodeMPEGHeader(bytes, h))
+            return false;
+        FKeys[FNext] = key;
+        FHeaders[FNext] = h;
+        FNext ^= 1;
+        return true;
+    }
+
+private:
+    // Four 0xFF bytes never decode (bit-rate index 15), so they mark an empty entry.
+    uint32_t FKeys[2] = {0xFFFFFFFFu, 0xFFFFFFFFu};
+    TMPEGHeader FHeaders[2];
+    int FNext = 0;
 };
 
 bool IsNameChar(uint8_t c) {
@@ -240,7 +268,8 @@ bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
         // before it when its own last three bytes hold none (the places skipped all begin with another byte).
         if (window[1] != 0xFF && window[2] != 0xFF && window[3] != 0xFF && chunkUsed < chunkLength) {
             const uint8_t* from = chunk + chunkUsed;
-            const auto* sync = static_cast<const uint8_t*>(std::memchr(from, 0xFF, static_cast<size_t>(chunkLength - chunkUsed)));
+            const size_t left = static_cast<size_t>(chunkLength - chunkUsed);
+            const auto* sync = static_cast<const uint8_t*>(std::memchr(from, 0xFF, left));
             const int64_t run = sync ? sync - from : chunkLength - chunkUsed;
             if (run >= 4) {
                 std::memcpy(window, from + run - 4, 4);
@@ -405,6 +434,7 @@ void TMPEGProperties::GuessEncoderName(const uint8_t* frame, size_t size) {
 
 void TMPEGProperties::WalkFrames(TStream& s, const TMPEGHeader& second, int64_t secondPosition) {
     TFrameWindow window(s);
+    THeaderMemo headers;
     int64_t count = 2;
     int64_t sum = Header.Bitrate + second.Bitrate;
     bool variable = second.Bitrate != Header.Bitrate;
@@ -426,7 +456,7 @@ void TMPEGProperties::WalkFrames(TStream& s, const TMPEGHeader& second, int64_t 
             break;
         }
         // Lost sync: the next valid header further on, wherever it is.
-        if (!DecodeMPEGHeader(bytes, h) && !window.NextHeader(position, h)) {
+        if (!headers.Decode(bytes, h) && !window.NextHeader(position, h)) {
             reachedEnd = true;
             break;
         }

@@ -106,7 +106,8 @@ TEST(FileStreams, WalksWithGapsAndJumpsReadWhatIsInTheFile) {
             std::string block(static_cast<size_t>(count), '\0');
             const int64_t expect = std::max<int64_t>(0, std::min<int64_t>(count, 300001 - at));
             ASSERT_EQ(s.ReadBlockAt(at, block.data(), count), expect) << at << " " << count;
-            EXPECT_EQ(block.substr(0, static_cast<size_t>(expect)), content.substr(std::min<size_t>(at, 300001), static_cast<size_t>(expect)));
+            EXPECT_EQ(block.substr(0, static_cast<size_t>(expect)),
+                      content.substr(std::min<size_t>(at, 300001), static_cast<size_t>(expect)));
             check(position + count, 4);
         }
     }

@@ -215,8 +215,8 @@ std::vector<uint8_t> FastFrames(int count) {
 TEST_F(MPEGTest, AfterLostSyncTheWalkFindsTheSameHeadersAsAByteByByteScan) {
     // Junk between the frames: zeros with sync bytes that do not start a header (FF 00, FF FF, FF E0 and
     // a reserved layer), and pseudo-random bytes rich in 0xFF where some places decode as headers and count,
-    // as they always did. The lengths put the resumed frames across the walk's block boundaries (4 KiB and
-    // 64 KiB from where it lost sync), and one file ends in the middle of a header.
+    // as they always did. The lengths vary around the walk's block sizes (4 KiB doubling to 64 KiB), so that
+    // sync bytes and resumed frames fall across block boundaries; one file ends in the middle of a header.
     std::mt19937 random(19);
     auto zerosWithSyncBytes = [](size_t n) {
         std::vector<uint8_t> j(n, 0);
@@ -243,7 +243,8 @@ TEST_F(MPEGTest, AfterLostSyncTheWalkFindsTheSameHeadersAsAByteByByteScan) {
     for (size_t n : {size_t(4096), size_t(70000), size_t(300000)})
         cases.push_back({"random", Cat({CbrFrames(20), richInSync(n), FastFrames(5)}), false});
     cases.push_back({"constant rate", Cat({CbrFrames(30), zerosWithSyncBytes(70000), CbrFrames(30)}), true});
-    cases.push_back({"cut header", Cat({CbrFrames(20), zerosWithSyncBytes(5000), FastFrames(3), {0xFF, 0xFB, 0xA0}}), false});
+    cases.push_back(
+        {"cut header", Cat({CbrFrames(20), zerosWithSyncBytes(5000), FastFrames(3), {0xFF, 0xFB, 0xA0}}), false});
     int index = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.bytes.size()) + " bytes");
