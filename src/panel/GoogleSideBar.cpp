@@ -1,5 +1,6 @@
 #include "panel/GoogleSideBar.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/FileUtils.h"
@@ -507,6 +508,19 @@ void TGoogleSideBar::UpdateArtwork() {
     }
     PanelFlags |= pfArtworkShown;
     Realign();
+    // The manager decodes covers no larger than the panel shows them. A panel grown past the box it was
+    // given reads the track's cover again at the new size; the first box needs no second read (the cover
+    // was decoded at its own size).
+    TBasePlayerManager& manager = *ActiveManager;
+    if (ContentRect.Width() > manager.ArtworkBoxWidth || ContentRect.Height() > manager.ArtworkBoxHeight) {
+        const bool reread = manager.ArtworkBoxWidth > 0 && !manager.FileName.empty();
+        manager.ArtworkBoxWidth = std::max<int32_t>(manager.ArtworkBoxWidth, ContentRect.Width());
+        manager.ArtworkBoxHeight = std::max<int32_t>(manager.ArtworkBoxHeight, ContentRect.Height());
+        if (reread)
+            manager.ReloadMediaInformation(); // its artwork notice comes back here with the larger cover
+        if (art.Empty())
+            return;
+    }
     if (ContentRect.Width() < 1 || ContentRect.Height() < 1) {
         PanelFlags |= pfArtworkDoesNotFit;
         Invalidate();

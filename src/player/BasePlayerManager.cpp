@@ -103,6 +103,10 @@ void TBasePlayerManager::ReloadMediaInformation() {
         return;
     }
     std::unique_ptr<TBaseMediaFormat> format = media->CreateFormat(ext, false, std::wstring());
+    if (format) {
+        format->ArtworkBoxWidth = ArtworkBoxWidth;
+        format->ArtworkBoxHeight = ArtworkBoxHeight;
+    }
     if (!format || !format->Open(FileName, false, 0, false)) {
         HelperFallback(folder);
         return;

@@ -102,6 +102,10 @@ public:
     bool TimerArmed = false;
     bool StateChangePending = false;
     std::wstring FileName;
+    // The largest size the panel shows a cover at: embedded covers are decoded no larger than needed to fill
+    // it (JPEG covers at a reduced DCT scale); 0 x 0 decodes them at their own size.
+    int32_t ArtworkBoxWidth = 0;
+    int32_t ArtworkBoxHeight = 0;
     Bitmap32 Artwork; // empty when the track has none
     std::wstring Artist;
     std::wstring Album;

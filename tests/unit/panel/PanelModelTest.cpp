@@ -211,6 +211,9 @@ TEST(PanelModel, SquareArtworkFillsTheTallContentWithoutText) {
     p.panel->PlayerArtworkChanged(p.manager);
     EXPECT_EQ(p.panel->ScaledArtwork.Width(), 152);
     EXPECT_EQ(p.panel->ScaledArtwork.Height(), 152);
+    // The manager is told the size covers are shown at, so it decodes them no larger.
+    EXPECT_EQ(p.manager->ArtworkBoxWidth, p.panel->ContentRect.Width());
+    EXPECT_EQ(p.manager->ArtworkBoxHeight, p.panel->ContentRect.Height());
     p.panel->FadeStep = kFadeSteps;
     TFakeCanvas buffer(200, 200);
     p.panel->PaintFrame(buffer);

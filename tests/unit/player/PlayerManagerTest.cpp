@@ -321,6 +321,22 @@ TEST(PlayerManagerCore, ID3v1FieldsFillEmptyMP3Slots) {
     EXPECT_EQ(SizeText(m.Artwork), expected.at("track1.cover"));
 }
 
+TEST(PlayerManagerCore, CoversAreDecodedNoLargerThanTheArtworkBox) {
+    REQUIRE_PLAYER_FIXTURES();
+    MediaLibraryStart();
+    if (!MediaManager()->IsSupportedExtension(L".mp3"))
+        GTEST_SKIP() << "no MP3 format registered in this build";
+    const auto expected = Expected();
+    TTestManager m;
+    m.SetCurrentFile(FixtureText("player/track1.mp3"));
+    EXPECT_EQ(SizeText(m.Artwork), expected.at("track1.cover")) << "no box: the cover's own size";
+    // A 64x48 cover for a 32x32 box: 32x24, the same picture.
+    m.ArtworkBoxWidth = 32;
+    m.ArtworkBoxHeight = 32;
+    m.ReloadMediaInformation();
+    EXPECT_EQ(SizeText(m.Artwork), "32x24");
+}
+
 TEST(PlayerManagerCore, PollIntervalFollowsTheState) {
     TTestManager m;
     struct Case {
