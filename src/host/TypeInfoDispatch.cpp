@@ -8,7 +8,20 @@ namespace mellodeck {
 HRESULT TTypeInfoDispatch::Load() noexcept {
     if (FInfo)
         return S_OK;
-    return win::ComBoundary([&] { FInfo = ModuleTypeInfo(FIid); });
+    return win::ComBoundary([&] {
+        win::ComPtr<ITypeInfo> info = ModuleTypeInfo(FIid);
+        // A dual interface is described twice; calls go through its vtable half, which ITypeInfo::Invoke
+        // calls slot by slot.
+        win::ComPtr<ITypeInfo> calls = info;
+        HREFTYPE vtable = 0;
+        if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable))) {
+            win::ComPtr<ITypeInfo> half;
+            if (SUCCEEDED(info->GetRefTypeInfo(vtable, half.Put())) && half)
+                calls = half;
+        }
+        FCalls = calls;
+        FInfo = info;
+    });
 }
 
 HRESULT TTypeInfoDispatch::GetTypeInfoCount(UINT* count) noexcept {
@@ -47,7 +60,7 @@ HRESULT TTypeInfoDispatch::Invoke(void* instance, DISPID id, REFIID iid, LCID, W
     if (FAILED(hr))
         return hr;
     // A property get may be asked for as a method call too; ITypeInfo::Invoke sorts out which applies.
-    return FInfo->Invoke(instance, id, flags, params, result, exception, argError);
+    return FCalls->Invoke(instance, id, flags, params, result, exception, argError);
 }
 
 } // namespace mellodeck

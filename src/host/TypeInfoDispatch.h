@@ -24,7 +24,8 @@ private:
     HRESULT Load() noexcept;
 
     IID FIid;
-    win::ComPtr<ITypeInfo> FInfo;
+    win::ComPtr<ITypeInfo> FInfo;  // what GetTypeInfo hands out
+    win::ComPtr<ITypeInfo> FCalls; // what Invoke calls through
 };
 
 } // namespace mellodeck
