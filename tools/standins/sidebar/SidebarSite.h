@@ -121,6 +121,7 @@ public:
     void Release();
 
     IUnknown* Control() const { return FControl.Get(); }
+    TSidebarSite* Site() const { return FSite.Get(); }
     HWND ControlWindow() const;
     HWND Window() const { return Handle(); }
     RECT Bounds() const { return FBounds; }
