@@ -3,65 +3,14 @@
 // the safety options.
 #include "host/GoogleSideBarImpl.h"
 
+#include "host/EventConnectionPoint.h"
+
 #include <cstring>
 
 #include "host/ServerModule.h"
 #include "panel/win/GoogleSideBarWindow.h"
 
 namespace mellodeck {
-
-// The connection point of IGoogleSideBarXEvents: one sink at a time, kept by the control as Events. The
-// point refers to its control without a reference (the control owns the point and cuts the link first).
-class TEventConnectionPoint final : public win::ComObject<IConnectionPoint> {
-public:
-    explicit TEventConnectionPoint(TGoogleSideBarX* control) : FControl(control) {}
-    void Detach() { FControl = nullptr; }
-
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
-        if (!iid)
-            return E_POINTER;
-        *iid = DIID_IGoogleSideBarXEvents;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override {
-        if (!container)
-            return E_POINTER;
-        *container = nullptr;
-        if (!FControl)
-            return E_UNEXPECTED;
-        return FControl->QueryInterface(__uuidof(IConnectionPointContainer), reinterpret_cast<void**>(container));
-    }
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
-        if (!sink || !cookie)
-            return E_POINTER;
-        *cookie = 0;
-        if (!FControl)
-            return E_UNEXPECTED;
-        if (FControl->Events())
-            return CONNECT_E_ADVISELIMIT;
-        win::ComPtr<IDispatch> events;
-        HRESULT hr = sink->QueryInterface(DIID_IGoogleSideBarXEvents, events.PutVoid());
-        if (FAILED(hr))
-            hr = sink->QueryInterface(__uuidof(IDispatch), events.PutVoid());
-        if (FAILED(hr) || !events)
-            return CONNECT_E_CANNOTCONNECT;
-        FControl->SetEvents(events.Get());
-        *cookie = kCookie;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
-        if (!FControl || cookie != kCookie || !FControl->Events())
-            return CONNECT_E_NOCONNECTION;
-        FControl->SetEvents(nullptr);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-
-    static constexpr DWORD kCookie = 1;
-
-private:
-    TGoogleSideBarX* FControl;
-};
 
 namespace {
 
@@ -126,6 +75,56 @@ TGoogleSideBarX::~TGoogleSideBarX() {
         FPanel->Destroy();
     FPanel.reset();
     // FEvents, FTitlePicture (which frees the bitmap it took) and FDisplaySite go with their owners.
+}
+
+// ---- the event connection point --------------------------------------------------------------------
+
+HRESULT TEventConnectionPoint::GetConnectionInterface(IID* iid) {
+    if (!iid)
+        return E_POINTER;
+    *iid = DIID_IGoogleSideBarXEvents;
+    return S_OK;
+}
+
+HRESULT TEventConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
+    if (!container)
+        return E_POINTER;
+    *container = nullptr;
+    if (!FControl)
+        return E_UNEXPECTED;
+    return FControl->QueryInterface(__uuidof(IConnectionPointContainer), reinterpret_cast<void**>(container));
+}
+
+HRESULT TEventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (!sink || !cookie)
+        return E_POINTER;
+    *cookie = 0;
+    if (!FControl)
+        return E_UNEXPECTED;
+    if (FControl->Events())
+        return CONNECT_E_ADVISELIMIT;
+    win::ComPtr<IDispatch> events;
+    HRESULT hr = sink->QueryInterface(DIID_IGoogleSideBarXEvents, events.PutVoid());
+    if (FAILED(hr))
+        hr = sink->QueryInterface(__uuidof(IDispatch), events.PutVoid());
+    if (FAILED(hr) || !events)
+        return CONNECT_E_CANNOTCONNECT;
+    FControl->SetEvents(events.Get());
+    *cookie = kCookie;
+    return S_OK;
+}
+
+HRESULT TEventConnectionPoint::Unadvise(DWORD cookie) {
+    if (!FControl || cookie != kCookie || !FControl->Events())
+        return CONNECT_E_NOCONNECTION;
+    FControl->SetEvents(nullptr);
+    return S_OK;
+}
+
+HRESULT TEventConnectionPoint::EnumConnections(IEnumConnections** connections) {
+    if (connections)
+        *connections = nullptr;
+    return E_NOTIMPL;
 }
 
 // ---- IOleObject ------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include "common/win/Bstr.h"
 #include "host/About.h"
+#include "host/EventConnectionPoint.h"
 #include "host/ServerModule.h"
 #include "panel/win/GoogleSideBarWindow.h"
 #include "player/BasePlayerManager.h"

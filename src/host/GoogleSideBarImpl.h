@@ -5,6 +5,7 @@
 // happens with dragged and dropped files.
 #include <windows.h>
 #include <ocidl.h>
+#include <objsafe.h>
 #include <olectl.h>
 
 #include <memory>

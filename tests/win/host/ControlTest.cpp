@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <objsafe.h>
 #include <olectl.h>
 
 #include <functional>
