@@ -14,7 +14,7 @@
 
 namespace mellodeck::test {
 
-std::wstring BuildTreePath(const char* linuxPath) {
+std::wstring HostBuildPath(const char* linuxPath) {
     std::wstring p = L"Z:" + Utf8ToWide(linuxPath);
     std::replace(p.begin(), p.end(), L'/', L'\\');
     return p;

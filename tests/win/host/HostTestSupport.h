@@ -10,9 +10,9 @@
 namespace mellodeck::test {
 
 // A build-tree path given at compile time, as Wine sees it (drive Z:, backslashes).
-std::wstring BuildTreePath(const char* linuxPath);
-inline std::wstring HostDllPath() { return BuildTreePath(MELLODECK_HOST_DLL); }
-inline std::wstring RegistrarDllPath() { return BuildTreePath(MELLODECK_REGISTRAR_DLL); }
+std::wstring HostBuildPath(const char* linuxPath);
+inline std::wstring HostDllPath() { return HostBuildPath(MELLODECK_HOST_DLL); }
+inline std::wstring RegistrarDllPath() { return HostBuildPath(MELLODECK_REGISTRAR_DLL); }
 
 // Held for the whole case: one case at a time touches the prefix's classes.
 class THostTestLock {
