@@ -22,9 +22,9 @@ TDisplayContentItem::TDisplayContentItem() {
                                           CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, __uuidof(IHostItemHelper),
                                           FHelper.PutVoid());
     if (FAILED(hr))
-        throw win::ComError(hr, "the host's content item helper cannot be created");
+        throw win::EComError(hr, "the host's content item helper cannot be created");
     if (!FHelper)
-        throw win::ComError(E_NOINTERFACE, "the host's content item helper gave no interface");
+        throw win::EComError(E_NOINTERFACE, "the host's content item helper gave no interface");
 }
 
 HRESULT TDisplayContentItem::QueryOtherInterface(REFIID iid, void** out) {

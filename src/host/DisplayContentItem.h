@@ -13,7 +13,7 @@ class TDisplayContentItem final
     : public win::ComObject<win::Extends<ITDisplayContentItem, IDispatch>, IHostContentItemHandler,
                             ISupportErrorInfo> {
 public:
-    // Creates the host's helper; throws win::ComError with the creation's HRESULT when it cannot.
+    // Creates the host's helper; throws win::EComError with the creation's HRESULT when it cannot.
     TDisplayContentItem();
 
     // IDispatch (the dual interface has no members of its own)

@@ -27,7 +27,7 @@ void EnsureLibraryStarted() noexcept;
 void ShutdownLibrary() noexcept;
 bool LibraryStarted() noexcept;
 
-// The module's embedded type library (TYPELIB 1), loaded once; throws win::ComError when it cannot be.
+// The module's embedded type library (TYPELIB 1), loaded once; throws win::EComError when it cannot be.
 win::ComPtr<ITypeLib> ModuleTypeLib();
 // The type information of one of its entries (an interface or coclass identifier).
 win::ComPtr<ITypeInfo> ModuleTypeInfo(REFGUID guid);
