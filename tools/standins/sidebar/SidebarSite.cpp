@@ -443,29 +443,35 @@ bool CaptureWindowPng(HWND window, const std::wstring& path) {
     return WritePng(path, pixels, width, height);
 }
 
+namespace {
+
+struct TDialogSearch {
+    const wchar_t* Caption;
+    HWND Found;
+};
+
+BOOL CALLBACK FindDialog(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<TDialogSearch*>(p);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(w, &process);
+    wchar_t cls[16] = {}, text[128] = {};
+    ::GetClassNameW(w, cls, 16);
+    ::GetWindowTextW(w, text, 128);
+    if (process == ::GetCurrentProcessId() && std::wcscmp(cls, L"#32770") == 0 &&
+        (!s->Caption || std::wcscmp(text, s->Caption) == 0) && ::IsWindowVisible(w)) {
+        s->Found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
 HWND WaitForDialog(const wchar_t* caption, DWORD milliseconds) {
     const DWORD start = ::GetTickCount();
     for (;;) {
-        struct Search {
-            const wchar_t* Caption;
-            HWND Found;
-        } search{caption, nullptr};
-        ::EnumWindows(
-            [](HWND w, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(p);
-                DWORD process = 0;
-                ::GetWindowThreadProcessId(w, &process);
-                wchar_t cls[16] = {}, text[128] = {};
-                ::GetClassNameW(w, cls, 16);
-                ::GetWindowTextW(w, text, 128);
-                if (process == ::GetCurrentProcessId() && std::wcscmp(cls, L"#32770") == 0 &&
-                    (!s->Caption || std::wcscmp(text, s->Caption) == 0) && ::IsWindowVisible(w)) {
-                    s->Found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        TDialogSearch search{caption, nullptr};
+        ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
         if (search.Found || ::GetTickCount() - start >= milliseconds)
             return search.Found;
         ::Sleep(50);
