@@ -41,6 +41,9 @@ bool LoadImageFile(const std::wstring& path, Bitmap32& out);
 // leaving `out` untouched.
 bool EncodeJpeg(const Bitmap32& bitmap, std::vector<uint8_t>& out, int quality = 80);
 
+// Encodes as 8-bit RGBA PNG (straight alpha). False on failure, leaving `out` untouched.
+bool EncodePng(const Bitmap32& bitmap, std::vector<uint8_t>& out);
+
 // Box-filter resampling to newWidth x newHeight (each destination pixel averages the source area it
 // covers, weighted by coverage; all four channels). Returns an empty bitmap when the source is empty or
 // the new size is not positive or beyond the size caps.

@@ -6,22 +6,13 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <memory>
-
 #include "common/AxSys.h"
 #include "common/AxVersionInfo.h"
+#include "common/win/Handles.h"
 #include "report/ReportPlatform.h"
 
 namespace mellodeck {
 namespace {
-
-struct THandleCloser {
-    void operator()(HANDLE h) const {
-        if (h && h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-    }
-};
-using TOwnedHandle = std::unique_ptr<void, THandleCloser>;
 
 // The real version: GetVersionEx reports 6.2 to programs without a compatibility manifest.
 std::optional<RTL_OSVERSIONINFOEXW> KernelVersion() {
@@ -174,28 +165,28 @@ public:
     std::string ShortDateText() override { return LocaleText(true); }
 
     std::optional<std::vector<TReportProcess>> Processes() override {
-        TOwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        if (snapshot.get() == INVALID_HANDLE_VALUE)
+        win::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        if (!snapshot)
             return std::nullopt;
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
-        if (!Process32FirstW(snapshot.get(), &entry))
+        if (!Process32FirstW(snapshot.Get(), &entry))
             return std::nullopt;
         std::vector<TReportProcess> list;
         do {
             // The full image path where the process lets us ask; its bare file name otherwise.
             std::wstring path = entry.szExeFile;
-            TOwnedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+            win::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
             if (process) {
                 std::wstring full(32768, L'\0');
                 DWORD size = static_cast<DWORD>(full.size());
-                if (QueryFullProcessImageNameW(process.get(), 0, full.data(), &size)) {
+                if (QueryFullProcessImageNameW(process.Get(), 0, full.data(), &size)) {
                     full.resize(size);
                     path = std::move(full);
                 }
             }
             list.push_back({ReportNarrowText(path), GetFileVersion(path)});
-        } while (Process32NextW(snapshot.get(), &entry));
+        } while (Process32NextW(snapshot.Get(), &entry));
         return list;
     }
 
