@@ -17,6 +17,11 @@
 #include "host/TypeInfoDispatch.h"
 #include "panel/GoogleSideBar.h"
 
+// The SDK header declares the interface without its identifier for __uuidof.
+#ifdef __CRT_UUID_DECL
+__CRT_UUID_DECL(IObjectSafety, 0xcb5bdc81, 0x93c1, 0x11cf, 0x8f, 0x20, 0x00, 0x80, 0x5f, 0x2c, 0xd0, 0x64)
+#endif
+
 namespace mellodeck {
 
 class TGoogleSideBarWindow;

@@ -18,6 +18,7 @@
 #include "common/win/GdiObjects.h"
 #include "common/win/RegKey.h"
 #include "common/win/Variant.h"
+#include "host/GoogleSideBarImpl.h"
 #include "host/HostIds.h"
 #include "host/HostResources.h"
 
