@@ -45,6 +45,14 @@ public:
     void Detach() { FHost = nullptr; }
     // Without the display site the site is a plain ActiveX container.
     bool OffersDisplaySite() const { return FDisplaySite; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!FDisplaySite && IsEqualIID(iid, __uuidof(IGoogleDesktopDisplaySite))) {
+            if (out)
+                *out = nullptr;
+            return out ? E_NOINTERFACE : E_POINTER;
+        }
+        return ComObject::QueryInterface(iid, out);
+    }
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
