@@ -96,10 +96,21 @@ bool TGoogleSideBarWindow::OnCreate(const CREATESTRUCTW&) {
     MakeFonts();
     CreateTooltip();
     FPanel->WindowCreated();
+    // Files dropped from the shell. Registration needs OLE on this thread (the host initialises it); without
+    // it the panel simply takes no drops.
+    FDragManager = win::MakeComObject<TPanelDragManager>(static_cast<IPanelDropOwner*>(this));
+    if (FAILED(::RegisterDragDrop(Handle(), FDragManager.Get())))
+        FDragManager.Reset();
     return true;
 }
 
 void TGoogleSideBarWindow::OnDestroy() {
+    if (FDragManager) {
+        ::RevokeDragDrop(Handle());
+        // OLE may still hold the object for a drag in progress: from now on it refuses everything.
+        FDragManager->Detach();
+        FDragManager.Reset();
+    }
     FPanel->WindowDestroyed();
     if (FTooltip) {
         ::DestroyWindow(FTooltip);
@@ -224,6 +235,46 @@ LRESULT TGoogleSideBarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lPa
         break;
     }
     return WindowBase::WindowProc(message, wParam, lParam);
+}
+
+// ---- drops --------------------------------------------------------------------------------------------
+
+TPoint TGoogleSideBarWindow::ClientPoint(POINTL screen) const {
+    POINT p{screen.x, screen.y};
+    if (Handle())
+        ::ScreenToClient(Handle(), &p);
+    return {p.x, p.y};
+}
+
+HRESULT TGoogleSideBarWindow::DoDragEnter(DWORD keyState, POINTL pt, DWORD& effect) {
+    return DoDragOver(keyState, pt, effect);
+}
+
+HRESULT TGoogleSideBarWindow::DoDragOver(DWORD keyState, POINTL pt, DWORD& effect) {
+    // The list is collected again on every move over the panel.
+    FPanel->DroppedFiles = ReadDroppedFiles(FDragManager ? FDragManager->CurrentDataObject() : nullptr);
+    const uint32_t allowed = effect;
+    uint32_t answer = kDropEffectNone;
+    const HRESULT result = FPanel->DoDragOver(keyState, ClientPoint(pt), allowed, answer);
+    effect = answer;
+    return result;
+}
+
+void TGoogleSideBarWindow::DoDragLeave() {
+    FPanel->DoDragLeave();
+    FPanel->DroppedFiles.clear();
+}
+
+HRESULT TGoogleSideBarWindow::DoDrop(IDataObject* dataObject, DWORD keyState, DWORD& effect, POINTL pt) {
+    // The list collected during the drag is used; a drop that came without one reads the data it brings.
+    if (FPanel->DroppedFiles.empty())
+        FPanel->DroppedFiles = ReadDroppedFiles(dataObject);
+    const uint32_t allowed = effect;
+    uint32_t answer = kDropEffectNone;
+    const HRESULT result = FPanel->DoDrop(keyState, ClientPoint(pt), allowed, answer);
+    effect = answer;
+    FPanel->DroppedFiles.clear();
+    return result;
 }
 
 // ---- TPanelPlatform -----------------------------------------------------------------------------------

@@ -9,10 +9,11 @@
 #include "common/win/WindowBase.h"
 #include "panel/GoogleSideBar.h"
 #include "panel/win/GdiCanvas.h"
+#include "panel/win/PanelDragManager.h"
 
 namespace mellodeck {
 
-class TGoogleSideBarWindow : public win::WindowBase, private TPanelPlatform {
+class TGoogleSideBarWindow : public win::WindowBase, private TPanelPlatform, private IPanelDropOwner {
 public:
     // The product's panel: a TWinAmpManager and the options in the registry.
     TGoogleSideBarWindow();
@@ -59,6 +60,13 @@ private:
     void RunInstallPrompt() override;
     void RunEditCommand(const std::wstring& FileName) override;
 
+    // IPanelDropOwner: the files are read from the drag's data object, then the panel decides.
+    HRESULT DoDragEnter(DWORD keyState, POINTL pt, DWORD& effect) override;
+    HRESULT DoDragOver(DWORD keyState, POINTL pt, DWORD& effect) override;
+    void DoDragLeave() override;
+    HRESULT DoDrop(IDataObject* dataObject, DWORD keyState, DWORD& effect, POINTL pt) override;
+    TPoint ClientPoint(POINTL screen) const;
+
     void MakeFonts();
     void CreateTooltip();
     // Renders the frame into FBuffer at the client's size.
@@ -72,6 +80,7 @@ private:
     win::TPanelFont FCanvasFont;
     win::TPanelFont FTextFont; // TextFont
     HWND FTooltip = nullptr;
+    win::ComPtr<TPanelDragManager> FDragManager; // DragManager: registered while the window exists
     TCursor FCursor = crDefault;
 };
 

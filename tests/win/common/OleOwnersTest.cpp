@@ -39,8 +39,9 @@ template <typename F> void OnFreshThread(F body) {
 TEST(OleOwners, WindowIconAndMenuAreDestroyed) {
     HWND windowValue = nullptr;
     {
-        UniqueWindow window(::CreateWindowExW(0, L"STATIC", L"owned", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                              nullptr, nullptr));
+        // Message-only: nothing on the desktop waits for it.
+        UniqueWindow window(::CreateWindowExW(0, L"STATIC", L"owned", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, nullptr,
+                                              nullptr));
         ASSERT_TRUE(window);
         windowValue = window.Get();
         UniqueWindow moved(std::move(window));
