@@ -63,6 +63,16 @@ void TBasePlayerManager::SetCurrentFile(const std::wstring& Name) {
     DoStateChanged(State);
 }
 
+void TBasePlayerManager::ReloadIfFileRewritten() {
+    if (FStateOnly || FileName.empty() || State.Contains(csReloadingMediaInformation))
+        return;
+    const uint64_t stamp = LastWriteStamp(FileName);
+    if (stamp == 0 || stamp == FileStamp)
+        return;
+    ReloadMediaInformation();
+    DoStateChanged(State);
+}
+
 uint32_t TBasePlayerManager::IntervalForState() const {
     if (!State.Contains(csInstalled))
         return NotInstalledInterval;
@@ -90,6 +100,8 @@ void TBasePlayerManager::ReloadMediaInformation() {
     Artist.clear();
     Album.clear();
     Title.clear();
+    // Taken before reading: a save that lands while the file is read shows as a newer stamp at the next poll.
+    FileStamp = LastWriteStamp(FileName);
     if (FileName.empty()) {
         ClearArtwork();
         return;

@@ -86,6 +86,9 @@ public:
     // previous and current states.
     void SetCurrentFile(const std::wstring& Name);
     void ReloadMediaInformation();
+    // For the polls: when the current file was rewritten since its information was read (a tag editor saved
+    // it), reads it again and reports the change as a file notice would.
+    void ReloadIfFileRewritten();
     // Artwork's change notification.
     void ArtworkChanged();
     // The first of the folder images beside the track that exists, decoded into Bitmap.
@@ -102,6 +105,8 @@ public:
     bool TimerArmed = false;
     bool StateChangePending = false;
     std::wstring FileName;
+    // LastWriteStamp of FileName when its information was last read; 0 for none.
+    uint64_t FileStamp = 0;
     Bitmap32 Artwork; // empty when the track has none
     std::wstring Artist;
     std::wstring Album;

@@ -440,6 +440,9 @@ void TWinAmpManager::UpdateState() {
     // Re-armed after the state is applied, so the interval is the one of the state just reached.
     if (rearm || (playing && *playing != wasPlaying))
         RestartTimer(true);
+    // A tag editor's save of the file being played shows on the panel without a track change.
+    if (window)
+        ReloadIfFileRewritten();
 }
 
 void TWinAmpManager::DoStateChanged(TControlStates PrevState) {
