@@ -55,9 +55,8 @@ private:
     ULONG FPosition;
 };
 
-// HIMETRIC <-> pixels at the screen's resolution.
+// Pixels -> HIMETRIC at the screen's resolution.
 LONG ToHimetric(LONG pixels, int dpi) { return MulDiv(pixels, 2540, dpi); }
-LONG ToPixels(LONG himetric, int dpi) { return MulDiv(himetric, dpi, 2540); }
 int ScreenDpi(int index) {
     HDC screen = ::GetDC(nullptr);
     const int dpi = screen ? ::GetDeviceCaps(screen, index) : 96;

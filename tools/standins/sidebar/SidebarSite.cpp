@@ -413,6 +413,9 @@ bool WritePng(const std::wstring& path, const std::vector<uint32_t>& pixels, int
 
 bool CaptureWindowPng(HWND window, const std::wstring& path) {
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    // The window usually belongs to another thread (a modal loop): its children repaint in their own time,
+    // and the screen is read only after they have.
+    ::Sleep(250);
     RECT r{};
     ::GetWindowRect(window, &r);
     const int width = r.right - r.left, height = r.bottom - r.top;
