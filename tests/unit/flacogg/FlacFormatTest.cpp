@@ -87,7 +87,7 @@ std::wstring WithBlock(const TempFolder& folder, const std::string& fixture, con
     bytes[4] = static_cast<char>(bytes[4] & 0x7F);
     bytes.insert(42, block);
     const std::wstring path = folder.Text(as);
-    PutBytes(path, bytes);
+    WriteAll(NativePath(path), bytes);
     return path;
 }
 
@@ -176,7 +176,7 @@ TEST_F(FlacTest, ReadsWhatTheToolsRead) {
 
 TEST_F(FlacTest, SaveInPlaceMergesPaddingIntoOneBlockBeforeTheAudio) {
     const std::wstring path = CopyFixture(Folder, "flacogg/twopad.flac");
-    const std::string before = Bytes(path);
+    const std::string before = ReadAll(NativePath(path));
     size_t audioStart;
     const auto oldBlocks = Blocks(before, &audioStart);
     TFlacMediaFormat format;
@@ -184,7 +184,7 @@ TEST_F(FlacTest, SaveInPlaceMergesPaddingIntoOneBlockBeforeTheAudio) {
     format.Tags->Artist->SetValue(L"New Artist");
     format.Tags->Comment->SetValue(L"   "); // blank: dropped
     ASSERT_TRUE(format.Post(0)) << format.LastError;
-    const std::string after = Bytes(path);
+    const std::string after = ReadAll(NativePath(path));
     ASSERT_EQ(after.size(), before.size());
     EXPECT_TRUE(after.substr(audioStart) == before.substr(audioStart)); // audio untouched
     size_t newAudioStart;
@@ -206,13 +206,13 @@ TEST_F(FlacTest, SaveInPlaceMergesPaddingIntoOneBlockBeforeTheAudio) {
 
 TEST_F(FlacTest, StreamInfoOnlyFileIsRebuiltWithPadding) {
     const std::wstring path = CopyFixture(Folder, "flacogg/streaminfo.flac");
-    const std::string before = Bytes(path);
+    const std::string before = ReadAll(NativePath(path));
     TFlacMediaFormat format;
     ASSERT_TRUE(format.Open(path, true, 0, false));
     EXPECT_TRUE(format.IsTagEmpty());
     format.Tags->Title->SetValue(L"Fresh");
     ASSERT_TRUE(format.Post(0)) << format.LastError;
-    const std::string after = Bytes(path);
+    const std::string after = ReadAll(NativePath(path));
     size_t audioStart;
     const auto blocks = Blocks(after, &audioStart);
     ASSERT_EQ(blocks.size(), 3u);
@@ -227,7 +227,7 @@ TEST_F(FlacTest, StreamInfoOnlyFileIsRebuiltWithPadding) {
 
 TEST_F(FlacTest, GrowthBeyondTheGapRebuildsAndKeepsForeignBlocks) {
     const std::wstring path = CopyFixture(Folder, "flacogg/picture.flac");
-    const std::string before = Bytes(path);
+    const std::string before = ReadAll(NativePath(path));
     size_t oldAudio;
     const auto oldBlocks = Blocks(before, &oldAudio);
     TFlacMediaFormat format;
@@ -235,7 +235,7 @@ TEST_F(FlacTest, GrowthBeyondTheGapRebuildsAndKeepsForeignBlocks) {
     EXPECT_EQ(format.Tags->Pictures->Count(), 0);
     format.Tags->Lyrics->SetValue(std::wstring(3000, L'l'));
     ASSERT_TRUE(format.Post(0)) << format.LastError;
-    const std::string after = Bytes(path);
+    const std::string after = ReadAll(NativePath(path));
     size_t audioStart;
     const auto blocks = Blocks(after, &audioStart);
     EXPECT_TRUE(after.substr(audioStart) == before.substr(oldAudio));
@@ -265,7 +265,7 @@ TEST_F(FlacTest, UnmodifiedSaveWritesNothing) {
     const auto old = std::filesystem::last_write_time(NativePath(path));
     EXPECT_TRUE(format.Post(0));
     EXPECT_EQ(std::filesystem::last_write_time(NativePath(path)), old);
-    EXPECT_TRUE(Bytes(path) == ReadAll(FixturePath("flacogg/tagged.flac")));
+    EXPECT_TRUE(ReadAll(NativePath(path)) == ReadAll(FixturePath("flacogg/tagged.flac")));
 }
 
 TEST_F(FlacTest, PictureBlockLayout) {
@@ -356,7 +356,7 @@ TEST_F(FlacTest, ClearingPicturesDropsTheBlock) {
     format.Tags->Pictures->Clear();
     EXPECT_TRUE(format.GetModified());
     ASSERT_TRUE(format.Post(0));
-    for (const auto& b : Blocks(Bytes(path)))
+    for (const auto& b : Blocks(ReadAll(NativePath(path))))
         EXPECT_NE(b.Type, 2);
     CheckSaved(path,
                {"PERFORMER=Solo Voice", "ARTIST=Flac Artist", "TITLE=a=b", "ALBUM=Flac Album", "COMMENT=padded",
@@ -369,7 +369,7 @@ TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
         SCOPED_TRACE(fixture);
         TempFolder folder;
         const std::wstring path = CopyFixture(folder, fixture);
-        const std::string original = Bytes(path);
+        const std::string original = ReadAll(NativePath(path));
         std::vector<std::string> steps = {"create-temporary", "open-for-writing", "rename-original",
                                           "rename-temporary"};
         for (int n = 1; n <= 8; ++n)
@@ -390,10 +390,10 @@ TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
             if (!saved) {
                 ++failures;
                 EXPECT_NE(format.LastError, 0u);
-                EXPECT_TRUE(Bytes(path) == original);
+                EXPECT_TRUE(ReadAll(NativePath(path)) == original);
                 EXPECT_EQ(FolderEntries(folder).size(), 1u); // no temporary or backup left behind
             } else {
-                PutBytes(path, original); // that step is not on this path; start again from the original
+                WriteAll(NativePath(path), original); // that step is not on this path; start again from the original
             }
         }
         EXPECT_GE(failures, 4);
@@ -438,14 +438,14 @@ TEST_F(FlacTest, DamagedFilesFailQuickly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::wstring path = Folder.Text("damaged.flac");
-        PutBytes(path, c.bytes);
+        WriteAll(NativePath(path), c.bytes);
         TFlacMediaFormat format;
         EXPECT_EQ(format.Open(path, false, 0, false), c.reads);
         format.Close(0);
     }
     TFlacMediaFormat longFile;
     const std::wstring path = Folder.Text("long.flac");
-    PutBytes(path, longSamples);
+    WriteAll(NativePath(path), longSamples);
     ASSERT_TRUE(longFile.Open(path, false, 0, false));
     EXPECT_EQ(longFile.TotalSamples, (int64_t(1) << 32) + 88200);
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "OwnWinePrefix.h"
 #include "media/core/PlatformFile.h"
 
 namespace mellodeck::test {
@@ -35,6 +36,8 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 StandinSession::StandinSession(bool withHelper, const std::vector<std::wstring>& config) {
+    // Sessions end player processes and rewrite the player's file-type key: never on a real installation.
+    RequireOwnWinePrefix();
     FLock = CreateMutexW(nullptr, FALSE, L"Mellodeck.StandinPlayer.TestLock");
     const DWORD locked = WaitForSingleObject(FLock, 200000);
     if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED)
@@ -73,7 +76,10 @@ void StandinSession::Register(const std::wstring& command, DWORD type) {
 
 void StandinSession::RegisterPlayer() { Register(L"\"" + FExe + L"\" \"%1\""); }
 
-void StandinSession::Unregister() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Winamp.File"); }
+void StandinSession::Unregister() {
+    if (InOwnWinePrefix())
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Winamp.File");
+}
 
 DWORD StandinSession::Start(const std::vector<std::wstring>& args, WORD show) {
     std::wstring command = L"\"" + FExe + L"\"";
@@ -96,6 +102,8 @@ DWORD StandinSession::Start(const std::vector<std::wstring>& args, WORD show) {
 }
 
 void StandinSession::EndPlayers() {
+    if (!InOwnWinePrefix())
+        return;
     // Every stand-in is one this test process (or a crashed earlier case of this group) started.
     for (int round = 0; round < 20; ++round) {
         HWND window = FindWindowW(L"Winamp v1.x", nullptr);
