@@ -9,21 +9,27 @@
 #include <string>
 #include <vector>
 
+#include "common/AxSys.h"
+#include "common/FileUtils.h"
+#include "common/win/Handles.h"
 #include "helper/GeneralPurposePlugin.h"
 #include "player/HelperProtocol.h"
 #include "player/PlayerCommandLine.h"
+#include "player/PlayerProtocol.h"
 
 using namespace mellodeck;
 using namespace mellodeck::helper;
 
 namespace {
 
-HINSTANCE gInstance = nullptr;
 HWND gPlayer = nullptr;
+// The procedure ours passes on to, for as long as ours can be called.
 WNDPROC gPlayerProc = nullptr;
-HANDLE gFileEvent = nullptr;
-HANDLE gTagsEvent = nullptr;
-HANDLE gMapping = nullptr;
+// Quit while another plug-in's procedure sat on top of ours: ours only passes messages on.
+bool gQuit = false;
+win::UniqueHandle gFileEvent;
+win::UniqueHandle gTagsEvent;
+win::UniqueHandle gMapping;
 THelperBlock* gBlock = nullptr;
 std::wstring gCurrentFile; // the file the block describes, as the player named it
 
@@ -63,7 +69,7 @@ std::wstring FromAnsi(const char* text) {
 std::wstring PlayerMetadata(const std::wstring& file, const wchar_t* name) {
     std::vector<wchar_t> buffer(1024, L'\0');
     TExtendedFileInfoW info{file.c_str(), name, buffer.data(), buffer.size()};
-    if (SendMessageW(gPlayer, WM_USER, reinterpret_cast<WPARAM>(&info), kIpcGetExtendedFileInfoW) != 1)
+    if (SendMessageW(gPlayer, WM_USER, reinterpret_cast<WPARAM>(&info), player::kIpcGetExtendedFileInfoW) != 1)
         return std::wstring();
     buffer.back() = L'\0'; // whatever the player wrote, the text ends inside the buffer
     return std::wstring(buffer.data());
@@ -101,63 +107,101 @@ void PublishFile(const std::wstring& file, bool always) {
     else
         SetLength(gBlock->FileNameLength, 0);
     if (changed || always)
-        SetEvent(gFileEvent);
+        SetEvent(gFileEvent.Get());
+}
+
+LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Our procedure is the window's current one: no other plug-in subclassed it after us.
+bool OnTop(HWND window) {
+    return GetWindowLongPtrW(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&PlayerWindowProc);
 }
 
 LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (gQuit) {
+        // Still in another plug-in's chain after quitting: pass everything on, and hand the window back as
+        // soon as ours is on top again (that plug-in unhooked itself).
+        const WNDPROC next = gPlayerProc;
+        if (OnTop(window)) {
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
+            gPlayerProc = nullptr;
+            gQuit = false;
+        }
+        return CallWindowProcW(next, window, message, wParam, lParam);
+    }
     if (message == WM_HELPER_VERSION)
         return kHelperVersion;
     if (message == WM_HELPER_STRINGS)
         return 0; // TextA and TextB carry nothing this helper acts on
     const LRESULT result = CallWindowProcW(gPlayerProc, window, message, wParam, lParam);
     if (message == WM_USER) {
-        if (lParam == kIpcPlayingFile && wParam)
+        if (lParam == player::kIpcPlayingFile && wParam)
             PublishFile(FromAnsi(reinterpret_cast<const char*>(wParam)), true);
-        else if (lParam == kIpcPlayingFileW && wParam)
+        else if (lParam == player::kIpcPlayingFileW && wParam)
             PublishFile(reinterpret_cast<const wchar_t*>(wParam), false);
-        else if (lParam == kIpcCallbackMisc && wParam == kIpcCallbackMiscTitle && gBlock && PublishTags())
-            SetEvent(gTagsEvent);
+        else if (lParam == player::kIpcCallbackMisc && wParam == player::kIpcCallbackMiscTitle && gBlock &&
+                 PublishTags())
+            SetEvent(gTagsEvent.Get());
     }
     return result;
 }
 
-void Release() {
-    if (gPlayer && gPlayerProc &&
-        GetWindowLongPtrW(gPlayer, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&PlayerWindowProc))
+// Takes ours out of the player window's chain. Only when ours is on top can the window get its previous
+// procedure back; otherwise another plug-in's procedure calls ours, which then goes on passing messages to
+// the one it saved, and this library stays loaded for as long as the window may call it.
+void Unhook() {
+    if (!gPlayer || !gPlayerProc)
+        return;
+    if (OnTop(gPlayer)) {
         SetWindowLongPtrW(gPlayer, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gPlayerProc));
-    gPlayerProc = nullptr;
+        gPlayerProc = nullptr;
+        return;
+    }
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&PlayerWindowProc), &self);
+    gQuit = true;
+}
+
+void Release() {
+    Unhook();
     if (gBlock)
         UnmapViewOfFile(gBlock);
     gBlock = nullptr;
-    for (HANDLE* h : {&gMapping, &gFileEvent, &gTagsEvent}) {
-        if (*h)
-            CloseHandle(*h);
-        *h = nullptr;
-    }
+    gMapping.Reset();
+    gFileEvent.Reset();
+    gTagsEvent.Reset();
 }
 
 int PluginInit() {
-    gPlayer = gPlugin.hwndParent;
-    if (!gPlayer)
+    HWND window = gPlugin.hwndParent;
+    if (!window)
         return 1;
+    // Initialised again while ours still sits in this window's chain (it quit under another plug-in): ours
+    // works again where it sits rather than joining the chain twice.
+    const bool chained = gQuit && gPlayerProc && gPlayer == window;
+    gPlayer = window;
     // Auto-reset: each signal wakes the manager's wait once.
-    gFileEvent = CreateEventW(nullptr, FALSE, FALSE, kFileEventName);
-    gTagsEvent = CreateEventW(nullptr, FALSE, FALSE, kTagsEventName);
-    gMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(kBlockSize),
-                                  kBlockName);
+    gFileEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, kFileEventName));
+    gTagsEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, kTagsEventName));
+    gMapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(kBlockSize), kBlockName));
     if (gMapping)
-        gBlock = static_cast<THelperBlock*>(MapViewOfFile(gMapping, FILE_MAP_ALL_ACCESS, 0, 0, kBlockSize));
+        gBlock = static_cast<THelperBlock*>(MapViewOfFile(gMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, kBlockSize));
     if (!gFileEvent || !gTagsEvent || !gBlock) {
         Release();
         return 1;
     }
     gBlock->Version = kBlockVersion;
-    gPlayerProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(gPlayer, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PlayerWindowProc)));
+    if (!chained)
+        gPlayerProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(gPlayer, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PlayerWindowProc)));
+    gQuit = false;
     // A player that already plays (plug-ins loaded late) has its file published at once.
-    if (SendMessageW(gPlayer, WM_USER, 0, kIpcIsPlaying) != 0) {
-        const WPARAM index = static_cast<WPARAM>(SendMessageW(gPlayer, WM_USER, 0, kIpcGetListPos));
-        const auto* file = reinterpret_cast<const wchar_t*>(SendMessageW(gPlayer, WM_USER, index, kIpcGetPlaylistFileW));
+    if (SendMessageW(gPlayer, WM_USER, 0, player::kIpcIsPlaying) != 0) {
+        const WPARAM index = static_cast<WPARAM>(SendMessageW(gPlayer, WM_USER, 0, player::kIpcGetListPos));
+        const auto* file = reinterpret_cast<const wchar_t*>(
+            SendMessageW(gPlayer, WM_USER, index, player::kIpcGetPlaylistFileW));
         if (file)
             PublishFile(file, true);
     }
@@ -177,49 +221,33 @@ TGeneralPurposePlugin* winampGetGeneralPurposePlugin() { return &gPlugin; }
 // Copies this library into the Plugins folder of the player named by its file-type registration and asks
 // the running player to restart with it. 0 on success, else a system error code.
 int32_t InstallPlugin() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"Winamp.File\\shell\\open\\command", 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return ERROR_FILE_NOT_FOUND;
-    DWORD type = 0, size = 0;
     std::wstring command;
-    LONG status = RegQueryValueExW(key, L"", nullptr, &type, nullptr, &size);
-    if (status == ERROR_SUCCESS && type == REG_SZ) {
-        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
-        status = RegQueryValueExW(key, L"", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
-        if (status == ERROR_SUCCESS && type == REG_SZ)
-            command = buffer.data();
-    }
-    RegCloseKey(key);
-    const std::wstring player = PlayerPathFromCommand(command);
-    const size_t slash = player.find_last_of(L"\\:");
-    if (player.empty() || slash == std::wstring::npos)
+    if (!ReadRegistryText(RegistryRoot::ClassesRoot, player::kCommandKey, L"", command))
         return ERROR_FILE_NOT_FOUND;
-    const std::wstring plugins = player.substr(0, slash + 1) + L"Plugins";
-    CreateDirectoryW(plugins.c_str(), nullptr);
-    const std::wstring target = plugins + L"\\gen_Pelorix.dll";
+    const std::wstring playerPath = PlayerPathFromCommand(command);
+    if (playerPath.empty() || ExtractFolder(playerPath).empty())
+        return ERROR_FILE_NOT_FOUND;
+    const std::wstring target = HelperPluginPath(playerPath);
+    CreateDirectoryW(ExtractFolder(target).c_str(), nullptr);
 
-    std::vector<wchar_t> self(32768, L'\0');
-    const DWORD n = GetModuleFileNameW(gInstance, self.data(), static_cast<DWORD>(self.size()));
-    if (n == 0 || n >= self.size())
+    const std::wstring self = ModuleFileName(false);
+    if (self.empty())
         return ERROR_BAD_PATHNAME;
-    if (lstrcmpiW(self.data(), target.c_str()) != 0 && !CopyFileW(self.data(), target.c_str(), FALSE)) {
+    if (lstrcmpiW(self.c_str(), target.c_str()) != 0 && !CopyFileW(self.c_str(), target.c_str(), FALSE)) {
         const DWORD error = GetLastError();
         // A copy already in place (held open by a player that runs it) is as good as a new one.
-        if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (!FileExists(target))
             return static_cast<int32_t>(error ? error : ERROR_WRITE_FAULT);
     }
     // A running player restarts and loads its plug-ins again, this one among them.
-    HWND window = FindWindowW(L"Winamp v1.x", nullptr);
-    if (window)
-        PostMessageW(window, WM_USER, 0, kIpcRestart);
+    if (HWND window = FindWindowW(player::kWindowClass, nullptr))
+        PostMessageW(window, WM_USER, 0, player::kIpcRestart);
     return 0;
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        gInstance = instance;
+    if (reason == DLL_PROCESS_ATTACH)
         DisableThreadLibraryCalls(instance);
-    }
     return TRUE;
 }
 

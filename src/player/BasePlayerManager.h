@@ -123,7 +123,7 @@ protected:
     bool FStateOnly = false;
 
 private:
-    // Artist, Album and Title of an open format (MP3 falls back on its ID3v1 fields).
+    // Artist, Album and Title of an open format; an empty slot takes the format's fallback text (MP3: ID3v1).
     void ReadTrackTexts(TBaseMediaFormat& Format);
     void HelperFallback(Bitmap32& Folder);
     void ClearArtwork();

@@ -1,7 +1,11 @@
 #pragma once
-// The player's executable from the command text of its file-type registration ("open" verb). Header only:
-// the manager and the helper plug-in both read the registration.
+// The player's executable from the command text of its file-type registration ("open" verb), and where
+// the helper plug-in goes beside it. Header only: the manager and the helper plug-in both read the
+// registration.
 #include <string>
+
+#include "common/FileUtils.h"
+#include "player/PlayerProtocol.h"
 
 namespace mellodeck {
 
@@ -22,6 +26,12 @@ inline std::wstring PlayerPathFromCommand(const std::wstring& command) {
     while (end < command.size() && !IsPathStopCharacter(command[end]))
         ++end;
     return command.substr(start, end - start);
+}
+
+// The helper plug-in's file in the "Plugins" folder beside the player's executable.
+inline std::wstring HelperPluginPath(const std::wstring& playerPath) {
+    const std::wstring plugins = WithTrailingBackslash(ExtractFolder(playerPath)) + player::kPluginsFolder;
+    return WithTrailingBackslash(plugins) + player::kHelperFileName;
 }
 
 } // namespace mellodeck

@@ -1,12 +1,7 @@
-// Artist, album and title of an open media file, as the manager shows them: the common tag slots, and for
-// MP3 files the ID3v1 field wherever the slot is empty.
+// Artist, album and title of an open media file, as the manager shows them: the common tag slots, and
+// wherever a slot is empty the format's own fallback text (for MP3 files, the ID3v1 field).
 #include "media/core/MediaFormat.h"
 #include "player/BasePlayerManager.h"
-
-#if __has_include("media/mp3/MP3MediaFormat.h")
-#include "media/mp3/MP3MediaFormat.h"
-#define MELLODECK_PLAYER_MP3 1
-#endif
 
 namespace mellodeck {
 namespace {
@@ -25,16 +20,15 @@ void TBasePlayerManager::ReadTrackTexts(TBaseMediaFormat& Format) {
     Artist = SlotText(tags.Artist);
     Album = SlotText(tags.Album);
     Title = SlotText(tags.Title);
-#ifdef MELLODECK_PLAYER_MP3
-    if (const auto* mp3 = dynamic_cast<const TMP3MediaFormat*>(&Format); mp3 && mp3->ID3v1) {
-        if (Artist.empty())
-            Artist = mp3->ID3v1->Artist();
-        if (Album.empty())
-            Album = mp3->ID3v1->Album();
-        if (Title.empty())
-            Title = mp3->ID3v1->Title();
-    }
-#endif
+    std::wstring artist, album, title;
+    if (!Format.GetFallbackTexts(artist, album, title))
+        return;
+    if (Artist.empty())
+        Artist = artist;
+    if (Album.empty())
+        Album = album;
+    if (Title.empty())
+        Title = title;
 }
 
 } // namespace mellodeck

@@ -38,11 +38,14 @@ template <class TFormat> int OpenAndSave(const uint8_t* data, size_t size, const
     (void)duration;
     (void)bitrate;
     format->Tags->Title->SetValue(L"fuzzed title");
+    const int pictures = format->Tags->Pictures->Count();
     const bool saved = format->Post(0);
     if (saved) {
         TFormat again;
         if (!again.Open(name, false, 0, false) || again.Tags->Title->Value != L"fuzzed title")
             __builtin_trap();
+        if (again.Tags->Pictures->Count() != pictures)
+            __builtin_trap(); // a save that does not touch the pictures keeps them all
     }
     return 0;
 }

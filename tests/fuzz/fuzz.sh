@@ -18,12 +18,13 @@ done
 cmake --preset fuzz -Wno-dev >/dev/null
 cmake --build --preset fuzz -j2
 
-# Fixture folder whose files seed a target.
-seed_folder() {
+# Fixture folders whose files seed a target (the loss fixtures add the layouts common taggers leave).
+seed_folders() {
     case "$1" in
     fuzz_picture) echo build/fixtures/images ;;
-    fuzz_flac | fuzz_ogg) echo build/fixtures/flacogg ;;
-    *) echo "build/fixtures/${1#fuzz_}" ;;
+    fuzz_flac) echo build/fixtures/flacogg build/fixtures/losses/seeds-flac ;;
+    fuzz_ogg) echo build/fixtures/flacogg build/fixtures/losses/seeds-ogg ;;
+    *) echo "build/fixtures/${1#fuzz_} build/fixtures/losses/seeds-${1#fuzz_}" ;;
     esac
 }
 
@@ -41,8 +42,10 @@ for exe in "${targets[@]}"; do
     log="build/fuzz-artifacts/$name.log"
     mkdir -p "$corpus" "$artifacts"
     dirs=("$corpus")
-    seeds="$(seed_folder "$name")"
-    [ -d "$seeds" ] && dirs+=("$seeds")
+    seeds=""
+    for folder in $(seed_folders "$name"); do
+        [ -d "$folder" ] && dirs+=("$folder") && seeds="$seeds $folder"
+    done
     echo "== $name: ${FUZZ_SECONDS}s, corpus $corpus${seeds:+, seeds $seeds}"
     if "$exe" -max_total_time="$FUZZ_SECONDS" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$artifacts/" "${dirs[@]}" >"$log" 2>&1; then

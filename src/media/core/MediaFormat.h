@@ -40,6 +40,11 @@ public:
     // Writes the tags back into the file; the base cannot.
     virtual bool SaveTags(uint32_t context) { return false; }
     virtual bool IsTagConsistent() const { return true; }
+    // Artist, album and title the format holds outside its common tags, for a reader to show where a common
+    // slot is empty (MP3: its ID3v1 tag). False, and the texts untouched, when it holds none.
+    virtual bool GetFallbackTexts(std::wstring& artist, std::wstring& album, std::wstring& title) const {
+        return false;
+    }
     // Name of the format class, for diagnostics ("TMP3MediaFormat").
     virtual const char* ClassName() const = 0;
 

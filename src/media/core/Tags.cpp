@@ -37,17 +37,23 @@ void TBaseStringTag::Assign(const TBaseTag& source) {
     if (!s)
         throw EConvertError(L"Cannot assign a non-text tag to a text tag");
     SetValue(s->Value);
+    if (MoreValues != s->MoreValues) {
+        MoreValues = s->MoreValues;
+        SetModified(true);
+    }
 }
 
 void TBaseStringTag::Clear() {
     TBaseTag::Clear();
     SetValue(std::wstring());
+    MoreValues.clear();
 }
 
 void TBaseStringTag::SetValue(const std::wstring& value) {
     if (value == Value)
         return;
     Value = value;
+    MoreValues.clear();
     SetModified(true);
 }
 
@@ -263,15 +269,20 @@ int TCommonMediaTags::SaveToStream(TStream& stream) {
 bool HasArtwork(const TBaseMediaFormat* format) {
     if (!format || !format->Tags || !format->Tags->Pictures)
         return false;
-    const TBasePictureTag* pictures = format->Tags->Pictures;
-    if (!pictures->Supported || !pictures->Exists)
-        return false;
-    const TPictureItem* first = pictures->GetMainPicture();
-    return first && first->HasBitmap();
+    return GetArtwork(format) != nullptr;
 }
 
 const Bitmap32* GetArtwork(const TBaseMediaFormat* format) {
-    return HasArtwork(format) ? format->Tags->Pictures->GetMainPicture()->Bitmap.get() : nullptr;
+    if (!format || !format->Tags || !format->Tags->Pictures)
+        return nullptr;
+    const TBasePictureTag* pictures = format->Tags->Pictures;
+    if (!pictures->Supported)
+        return nullptr;
+    // A picture that does not decode (damaged, or of a type we cannot read) does not hide a later one.
+    for (const auto& item : pictures->Items)
+        if (item->HasBitmap())
+            return item->Bitmap.get();
+    return nullptr;
 }
 
 ImageKind ImageKindFromMime(const std::string& mime) {
@@ -312,8 +323,6 @@ bool DecodePictureAs(TPictureItem& item, ImageKind kind, const uint8_t* data, si
     }
     item.SetData(data, size);
     item.Decoded = false;
-    if (item.Owner)
-        item.Owner->Exists = false;
     return false;
 }
 

@@ -63,6 +63,10 @@ public:
     const std::wstring& Text() const { return Value; }
 
     std::wstring Value;
+    // Further values of a field that holds several (a repeated comment entry, NUL-separated ID3 text),
+    // in file order. Value is the one shown; the others are written back beside it until the value is
+    // changed, which replaces them all.
+    std::vector<std::wstring> MoreValues;
 };
 
 class TPictureItem {
@@ -183,13 +187,14 @@ public:
     static const std::vector<StringSlot>& StringSlots();
 };
 
-// The artwork of a format: its first picture, when that one decoded to a non-empty bitmap.
+// The artwork of a format: its first picture that decoded to a non-empty bitmap.
 bool HasArtwork(const TBaseMediaFormat* format);
 const Bitmap32* GetArtwork(const TBaseMediaFormat* format);
 
 // Decodes picture bytes into an item by its MIMEType (bmp, jpg/jpeg, tiff, gif, png; case ignored). An
-// unknown type keeps only the raw bytes. A decoding failure keeps the raw bytes, leaves Decoded false and
-// clears the owning tag's Exists. Returns whether a bitmap was decoded.
+// unknown type keeps only the raw bytes. A decoding failure keeps the raw bytes and leaves Decoded false;
+// the owning tag still exists (its bytes are the user's and a save writes them back). Returns whether a
+// bitmap was decoded.
 bool DecodePictureByMime(TPictureItem& item, const uint8_t* data, size_t size);
 // Same, with the decoder chosen by the caller (formats that carry their own type codes).
 bool DecodePictureAs(TPictureItem& item, ImageKind kind, const uint8_t* data, size_t size);

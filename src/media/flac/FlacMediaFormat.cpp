@@ -2,6 +2,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "media/flac/FlacPictureTag.h"
@@ -17,6 +18,7 @@ constexpr uint8_t kLastBlockFlag = 0x80;
 constexpr uint8_t kTypePadding = 1;
 constexpr uint8_t kTypeApplication = 2;
 constexpr uint8_t kTypeVorbisComment = 4;
+constexpr uint8_t kTypePicture = 6;
 constexpr uint32_t kMaxBlockLength = 0xFFFFFF;
 
 uint32_t GetBE24(const uint8_t* p) {
@@ -47,6 +49,7 @@ void TFlacMediaFormat::Reset() {
     BitsPerSample = 0;
     TotalSamples = 0;
     AudioStart = 0;
+    ID3Prefix = 0;
     SampleRate = 0;
     Bitrate = 0;
     FKept.clear();
@@ -72,7 +75,15 @@ double TFlacMediaFormat::GetDuration() const {
 
 bool TFlacMediaFormat::ReadInfo() {
     TStream& s = *Stream;
-    if (s.Read(StreamHeader.data(), 42) != 42)
+    // Some taggers put an ID3v2 tag in front of "fLaC"; it is passed over here and kept as it is.
+    ID3Prefix = 0;
+    uint8_t id3[10];
+    if (s.Read(id3, 10) == 10 && std::memcmp(id3, "ID3", 3) == 0 && id3[3] < 0xFF && id3[4] < 0xFF &&
+        (id3[6] | id3[7] | id3[8] | id3[9]) < 0x80) {
+        const int64_t size = static_cast<int64_t>(id3[6]) << 21 | id3[7] << 14 | id3[8] << 7 | id3[9];
+        ID3Prefix = 10 + size + ((id3[5] & 0x10) ? 10 : 0);
+    }
+    if (!s.SetPosition(ID3Prefix) || s.Read(StreamHeader.data(), 42) != 42)
         return false;
     const uint8_t* h = StreamHeader.data();
     SampleRate = static_cast<int32_t>(h[18] << 12 | h[19] << 4 | h[20] >> 4);
@@ -86,11 +97,11 @@ bool TFlacMediaFormat::ReadInfo() {
         TotalSamples <= 0)
         return false;
     if (h[4] & kLastBlockFlag) {
-        AudioStart = 42;
+        AudioStart = ID3Prefix + 42;
         Bitrate = 0;
         return true;
     }
-    int64_t endPosition = 42;
+    int64_t endPosition = ID3Prefix + 42;
     const bool ok = ReadBlocks(endPosition);
     // The average over the audio bytes (the 4 bytes of the first frame header already read are left
     // out, as the loop stands after them), in kbit/s, halves rounded to even.
@@ -142,7 +153,8 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
             s.SetPosition(bodyEnd);
             continue;
         }
-        if (!ForWriting && type != kTypeApplication && type != kTypeVorbisComment) {
+        const bool readPicture = type == kTypePicture && !Tags->Pictures->Ignore() && length <= kMaxPictureRecord;
+        if (!ForWriting && type != kTypeApplication && type != kTypeVorbisComment && !readPicture) {
             // Kept as it is, and only a save (which opens for writing) needs its bytes: a read does not
             // fetch them. Picture blocks are tens of kilobytes.
             FKept.push_back({offset, static_cast<uint32_t>(4 + length), -1});
@@ -174,9 +186,27 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
                 return false;
             continue;
         }
-        // SEEKTABLE, CUESHEET, standard PICTURE, APPLICATION blocks of others, unknown types.
+        if (readPicture) {
+            // A standard cover: shown as an item, and written back as this very block while unchanged.
+            TPictureRecord record;
+            if (ParsePictureRecord(body, length, record)) {
+                const uint64_t key = FKept.size() + 1;
+                if (ForWriting)
+                    KeepBlock(offset, block.data(), block.size());
+                else
+                    FKept.push_back({offset, static_cast<uint32_t>(4 + length), -1});
+                FKept.back().PictureKey = key;
+                static_cast<TFlacPictureTag*>(Tags->Pictures)->AddRecord(record, key);
+                continue;
+            }
+        }
+        // SEEKTABLE, CUESHEET, PICTURE blocks not read, APPLICATION blocks of others, unknown types.
         KeepBlock(offset, block.data(), block.size());
     }
+    // The pictures of our own block come first, the standard ones after them, each group in file order.
+    auto& items = Tags->Pictures->Items;
+    std::stable_partition(items.begin(), items.end(),
+                          [](const auto& item) { return TFlacPictureTag::InOwnBlock(*item); });
     s.SetPosition(AudioStart);
     endPosition = AudioStart + 4; // where a reader stands after looking at the first frame header
     return true;
@@ -185,7 +215,14 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
 std::vector<uint8_t> TFlacMediaFormat::BuildHead() {
     std::vector<uint8_t> head(StreamHeader.begin(), StreamHeader.end());
     head[4] &= static_cast<uint8_t>(~kLastBlockFlag);
+    const auto* pictures = static_cast<const TFlacPictureTag*>(Tags->Pictures);
     for (const TKeptBlock& kept : FKept) {
+        if (kept.PictureKey != 0 && !pictures->Ignore()) {
+            // Written as read while its picture is there unchanged; a changed one is written anew.
+            const TStandardPictureItem* item = pictures->FindSource(kept.PictureKey);
+            if (!item || !item->Unchanged())
+                continue;
+        }
         const size_t start = head.size();
         head.resize(start + kept.Size);
         if (kept.StoreIndex >= 0) {
@@ -198,7 +235,26 @@ std::vector<uint8_t> TFlacMediaFormat::BuildHead() {
         }
         head[start] &= static_cast<uint8_t>(~kLastBlockFlag);
     }
+    const std::vector<uint8_t> changed = ChangedPictureBlocks();
+    head.insert(head.end(), changed.begin(), changed.end());
     return head;
+}
+
+std::vector<uint8_t> TFlacMediaFormat::ChangedPictureBlocks() {
+    std::vector<uint8_t> out;
+    if (Tags->Pictures->Ignore())
+        return out;
+    for (const auto& owned : Tags->Pictures->Items) {
+        const auto* item = dynamic_cast<const TStandardPictureItem*>(owned.get());
+        if (!item || item->SourceKey == 0 || !item->HasData() || item->Unchanged())
+            continue;
+        const std::vector<uint8_t> record = RecordForItem(*item);
+        if (record.size() > kMaxBlockLength)
+            throw EStreamError(L"Picture too large for a FLAC metadata block");
+        AppendBlockHeader(out, kTypePicture, static_cast<uint32_t>(record.size()));
+        out.insert(out.end(), record.begin(), record.end());
+    }
+    return out;
 }
 
 bool TFlacMediaFormat::SaveTags(uint32_t context) {
@@ -215,7 +271,7 @@ bool TFlacMediaFormat::SaveTags(uint32_t context) {
             throw EStreamError(L"Comments too large for a FLAC metadata block");
         AppendBlockHeader(comment, kTypeVorbisComment, static_cast<uint32_t>(list.Size()));
         comment.insert(comment.end(), list.Data().begin(), list.Data().end());
-        if (Tags->Pictures->Count() > 0 && !Tags->Pictures->Ignore()) {
+        if (static_cast<TFlacPictureTag*>(Tags->Pictures)->HasOwnBlockItems() && !Tags->Pictures->Ignore()) {
             TMemoryStream block;
             Tags->Pictures->SaveToStream(block);
             picture = std::move(block.Data());
@@ -228,8 +284,9 @@ bool TFlacMediaFormat::SaveTags(uint32_t context) {
     const int64_t needed = static_cast<int64_t>(head.size() + comment.size() + picture.size()) + 4;
     bool saved;
     // One padding block closes the metadata; its 24-bit length bounds the gap an in-place save can fill.
-    if (AudioStart >= needed && AudioStart - needed <= kMaxBlockLength)
-        saved = SaveInPlace(head, comment, picture, AudioStart - needed);
+    const int64_t room = AudioStart - ID3Prefix;
+    if (room >= needed && room - needed <= kMaxBlockLength)
+        saved = SaveInPlace(head, comment, picture, room - needed);
     else
         saved = SaveRebuild(context, head, comment, picture);
     PostResult = static_cast<int32_t>(LastError);
@@ -260,7 +317,7 @@ bool TFlacMediaFormat::SaveInPlace(const std::vector<uint8_t>& head, const std::
     uint32_t error = 0;
     try {
         TSaveWriter writer(out);
-        out.SetPosition(0);
+        out.SetPosition(ID3Prefix);
         writer.Write(head);
         writer.Write(comment);
         writer.Write(picture);
@@ -304,6 +361,10 @@ bool TFlacMediaFormat::SaveRebuild(uint32_t context, const std::vector<uint8_t>&
     }
     try {
         TSaveWriter writer(*out);
+        if (ID3Prefix > 0) {
+            Stream->SetPosition(0);
+            writer.Copy(*Stream, ID3Prefix); // the ID3v2 tag in front, as it was
+        }
         writer.Write(head);
         writer.Write(comment);
         writer.Write(picture);

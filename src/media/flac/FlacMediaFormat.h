@@ -41,6 +41,8 @@ public:
     int64_t TotalSamples = 0;
     // Offset of the first audio frame: also the room the metadata may fill in place.
     int64_t AudioStart = 0;
+    // Bytes of an ID3v2 tag in front of "fLaC" (0 when there is none); kept unchanged by a save.
+    int64_t ID3Prefix = 0;
     std::unique_ptr<TOggExtraTags> ExtraTags;
 
 private:
@@ -50,7 +52,10 @@ private:
         int64_t Offset;
         uint32_t Size;  // header included
         int StoreIndex; // -1: not in the store
+        uint64_t PictureKey = 0; // a PICTURE block read into an item (its SourceKey)
     };
+    // Standard PICTURE blocks for pictures read from one and changed since (their bytes kept).
+    std::vector<uint8_t> ChangedPictureBlocks();
     bool ReadBlocks(int64_t& endPosition);
     bool KeepBlock(int64_t offset, const uint8_t* bytes, size_t size);
     std::vector<uint8_t> BuildHead();

@@ -57,16 +57,32 @@ bool TFlacPictureTag::LoadPictures(TStream& stream) {
 }
 
 void TFlacPictureTag::Clear() {
-    const bool existed = Exists;
+    const bool existed = Exists || !Items.empty();
     TBasePictureTag::Clear();
     SetModified(existed);
+}
+
+bool TFlacPictureTag::InOwnBlock(const TPictureItem& item) {
+    const auto* standard = dynamic_cast<const TStandardPictureItem*>(&item);
+    return !(standard && standard->SourceKey != 0 && standard->HasData());
+}
+
+bool TFlacPictureTag::HasOwnBlockItems() const {
+    for (const auto& item : Items)
+        if (InOwnBlock(*item))
+            return true;
+    return false;
 }
 
 void TFlacPictureTag::SaveToStream(TStream& stream) {
     // Every item is written, also one that was never decoded (a record of another picture format, or a
     // JPEG that failed to decode): its bytes are the user's data and must survive the save.
     TMemoryStream records;
+    size_t count = 0;
     for (const auto& item : Items) {
+        if (!InOwnBlock(*item))
+            continue;
+        ++count;
         uint8_t formatCode = item->FormatCode, formatVariant = item->FormatVariant;
         std::vector<uint8_t> encoded;
         const std::vector<uint8_t>* data = &item->Data;
@@ -100,7 +116,7 @@ void TFlacPictureTag::SaveToStream(TStream& stream) {
         records.WriteBuffer(data->data(), static_cast<int64_t>(data->size()));
     }
     const uint64_t recordsSize = static_cast<uint64_t>(records.Size());
-    if (recordsSize > kMaxRecordsSize || Items.size() > 0xFFFF)
+    if (recordsSize > kMaxRecordsSize || count > 0xFFFF)
         throw EStreamError(L"Pictures too large for a FLAC metadata block");
     const uint32_t blockLength = BlockLength(recordsSize);
     uint8_t header[18] = {2,
@@ -116,8 +132,8 @@ void TFlacPictureTag::SaveToStream(TStream& stream) {
                           'T',
                           'W'};
     PutLE32(header + 12, static_cast<uint32_t>(recordsSize + 2));
-    header[16] = static_cast<uint8_t>(Items.size());
-    header[17] = static_cast<uint8_t>(Items.size() >> 8);
+    header[16] = static_cast<uint8_t>(count);
+    header[17] = static_cast<uint8_t>(count >> 8);
     stream.WriteBuffer(header, 18);
     stream.WriteBuffer(records.Memory(), records.Size());
     const int64_t padding = static_cast<int64_t>(blockLength) - 14 - static_cast<int64_t>(recordsSize);

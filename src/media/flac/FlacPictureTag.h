@@ -8,25 +8,30 @@
 #include <cstdint>
 #include <vector>
 
-#include "media/core/Tags.h"
+#include "media/vorbis/PictureRecord.h"
 
 namespace mellodeck {
 
-class TFlacPictureTag : public TBasePictureTag {
+// Also the standard PICTURE blocks (type 6) are read into items (after the records of our own block);
+// they are written back by the format as their own blocks.
+class TFlacPictureTag : public TVorbisPictureTag {
 public:
-    using TBasePictureTag::TBasePictureTag;
+    using TVorbisPictureTag::TVorbisPictureTag;
 
     // Reads the record count and the records from `stream`, positioned just after the sub-chunk size and
     // holding nothing beyond the block. JPEG records are decoded (a record that fails to decode keeps its
     // bytes only); records of other formats keep their bytes. Exists is set when a JPEG was decoded.
     // False when the records do not fit in the block.
     bool LoadPictures(TStream& stream);
-    // Writes the whole APPLICATION block, its 4-byte metadata header (type 2, last flag clear) included.
+    // Writes the whole APPLICATION block, its 4-byte metadata header (type 2, last flag clear) included,
+    // with the items that belong in it (InOwnBlock).
     void SaveToStream(TStream& stream) override;
     // Removes all items; the tag then counts as modified when it existed before.
     void Clear() override;
-    // The picture block is written by the format, never as a comment entry.
-    bool SavedByFormat() const override { return true; }
+    // Items of our own block: all but those read from a PICTURE block that still have their bytes (a
+    // picture whose bitmap the program changed is written here, as JPEG, like any picture it sets).
+    static bool InOwnBlock(const TPictureItem& item);
+    bool HasOwnBlockItems() const;
 
     // Size of the APPLICATION block body for records of this total size.
     static uint32_t BlockLength(uint64_t recordsSize);

@@ -170,8 +170,10 @@ std::wstring DecodeFrameBytes(const uint8_t* data, size_t size, uint8_t encoding
 bool SurvivesCodePage(const std::wstring& text) { return AnsiToWide(WideToAnsi(text)) == text; }
 
 uint8_t ChooseSaveEncoding(uint8_t encoding, const std::wstring& text) {
+    // Tags are written as version 2.3, which knows only 0 and 1: UTF-16 big-endian (2) and UTF-8 (3)
+    // read from a 2.4 tag are written as UTF-16 with a byte order mark.
     if (encoding != 0)
-        return encoding;
+        return 1;
     for (wchar_t c : text)
         if (static_cast<uint32_t>(c) >= 0x80)
             return 1;
@@ -297,6 +299,99 @@ std::vector<uint8_t> RemoveUnsynchronisation(const uint8_t* data, size_t size, s
 uint32_t FrameTagID(const char* id4) {
     return uint32_t(uint8_t(id4[0])) | (uint32_t(uint8_t(id4[1])) << 8) | (uint32_t(uint8_t(id4[2])) << 16) |
            (uint32_t(uint8_t(id4[3])) << 24);
+}
+
+} // namespace mellodeck
+
+namespace mellodeck {
+
+std::vector<std::wstring> ReadFrameTextValues(const uint8_t* data, size_t size, uint8_t& encoding) {
+    CheckEncoding(encoding);
+    const uint8_t original = encoding;
+    const bool wide = original == 1 || original == 2;
+    // Where each value ends: a zero byte, or a zero unit at an even offset for UTF-16.
+    std::vector<std::pair<size_t, size_t>> pieces; // begin, end
+    size_t begin = 0;
+    if (wide) {
+        for (size_t i = 0; i + 1 < size; i += 2)
+            if (data[i] == 0 && data[i + 1] == 0) {
+                pieces.emplace_back(begin, i);
+                begin = i + 2;
+            }
+    } else {
+        for (size_t i = 0; i < size; ++i)
+            if (data[i] == 0) {
+                pieces.emplace_back(begin, i);
+                begin = i + 1;
+            }
+    }
+    pieces.emplace_back(begin, size);
+    std::vector<std::wstring> values;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const auto [from, to] = pieces[i];
+        if (i > 0 && from == to)
+            continue; // a terminator at the end, or an empty value between two others
+        TFrameCursor cursor{data + from, data + to};
+        uint8_t e = original;
+        values.push_back(ReadFrameText(cursor, static_cast<int>(to - from), e));
+        if (i == 0)
+            encoding = e;
+    }
+    return values;
+}
+
+namespace {
+
+// Re-encodes the UTF-8 strings of `bytes` (zero-separated, `count` of them at most; the rest stays as
+// it is) as UTF-16 with a byte order mark. Returns the new bytes.
+std::vector<uint8_t> Utf8StringsToUtf16(const uint8_t* p, size_t n, size_t count) {
+    std::vector<uint8_t> out;
+    size_t at = 0;
+    for (size_t done = 0; done < count && at < n; ++done) {
+        size_t end = at;
+        while (end < n && p[end] != 0)
+            ++end;
+        const std::wstring text = Utf8ToWide(std::string(reinterpret_cast<const char*>(p + at), end - at));
+        AppendFrameText(out, text, 1, false);
+        if (end >= n) {
+            at = n + 1;
+            break;
+        }
+        out.push_back(0);
+        out.push_back(0);
+        at = end + 1;
+    }
+    if (at < n)
+        out.insert(out.end(), p + at, p + n);
+    return out;
+}
+
+} // namespace
+
+bool ReencodeUtf8Frame(const char* id, std::vector<uint8_t>& payload) {
+    if (payload.empty() || payload[0] != 3)
+        return false;
+    const uint8_t* p = payload.data() + 1;
+    const size_t n = payload.size() - 1;
+    std::vector<uint8_t> out{1};
+    auto rest = [&](size_t skip, size_t strings) {
+        if (n < skip)
+            return false;
+        out.insert(out.end(), p, p + skip);
+        const auto converted = Utf8StringsToUtf16(p + skip, n - skip, strings);
+        out.insert(out.end(), converted.begin(), converted.end());
+        return true;
+    };
+    bool ok = false;
+    if (id[0] == 'T')
+        ok = rest(0, SIZE_MAX); // every value of a text frame (TXXX: description and values)
+    else if (std::memcmp(id, "COMM", 4) == 0 || std::memcmp(id, "USLT", 4) == 0)
+        ok = rest(3, 2); // language, description, text
+    else if (std::memcmp(id, "WXXX", 4) == 0)
+        ok = rest(0, 1); // the description; the URL is 8-bit text
+    if (ok)
+        payload = std::move(out);
+    return ok;
 }
 
 } // namespace mellodeck

@@ -50,12 +50,24 @@ constexpr int kDelimited = -1;
 //  - 3, delimited: up to the first zero byte; counted: `count` bytes as UTF-8.
 std::wstring ReadFrameText(TFrameCursor& cursor, int count, uint8_t& encoding);
 
+// Reads every value of a text frame's text (`data` after the encoding byte): values are separated by a
+// terminator (one zero byte, or a zero unit for UTF-16), as version 2.4 stores several values and many
+// taggers do in 2.3 too. The first value is read as ReadFrameText reads a counted string; empty values
+// after it are left out. `encoding` changes as ReadFrameText changes it.
+std::vector<std::wstring> ReadFrameTextValues(const uint8_t* data, size_t size, uint8_t& encoding);
+
+// Rewrites the payload of a frame carried from a version 2.4 tag whose text is UTF-8 (encoding 3, which
+// version 2.3 does not define) as UTF-16 with a byte order mark: the values of text frames, description
+// and text of COMM and USLT, the description of WXXX. False (payload unchanged) for other frames and
+// encodings.
+bool ReencodeUtf8Frame(const char* id4, std::vector<uint8_t>& payload);
+
 // Decodes a whole byte run in an encoding (0-3), honouring a leading byte order mark for 1 and 2. Raises
 // EMP3MediaFormat for other encodings.
 std::wstring DecodeFrameBytes(const uint8_t* data, size_t size, uint8_t encoding);
 
-// The encoding a value is saved with: a non-zero encoding is kept; 0 stays when the text is plain
-// US-ASCII, otherwise UTF-16 (1) is used.
+// The encoding a value is saved with (under a version 2.3 header): 0 stays when the text is plain
+// US-ASCII, every other case is UTF-16 with a byte order mark (1).
 uint8_t ChooseSaveEncoding(uint8_t encoding, const std::wstring& text);
 // True when the text converts to the system's 8-bit code page and back unchanged.
 bool SurvivesCodePage(const std::wstring& text);

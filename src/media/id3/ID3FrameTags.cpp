@@ -113,17 +113,96 @@ void TMP3TextTag::Assign(const TBaseTag& source) {
 void TMP3TextTag::LoadFromBuffer(const uint8_t* data, size_t size) {
     TFrameCursor c{data, data + size};
     Encoding = c.Byte();
-    Value = ReadFrameText(c, static_cast<int>(c.Left()), Encoding);
+    std::vector<std::wstring> values = ReadFrameTextValues(c.Pos, c.Left(), Encoding);
+    Value = std::move(values.front());
+    MoreValues.assign(std::make_move_iterator(values.begin() + 1), std::make_move_iterator(values.end()));
+}
+
+void TMP3TextTag::AddValuesFrom(const uint8_t* data, size_t size) {
+    TFrameCursor c{data, data + size};
+    uint8_t encoding = c.Byte();
+    std::vector<std::wstring> values = ReadFrameTextValues(c.Pos, c.Left(), encoding);
+    for (auto& value : values)
+        if (!value.empty())
+            MoreValues.push_back(std::move(value));
+    if (encoding != 0 && Encoding == 0)
+        Encoding = encoding; // the values are written together, in an encoding that holds them all
 }
 
 void TMP3TextTag::SaveToStream(TStream& stream) {
     const std::wstring text = SavedText();
     Encoding = ChooseSaveEncoding(Encoding, text);
-    if (Encoding == 2)
-        Encoding = 1;
+    for (const auto& more : MoreValues)
+        Encoding = ChooseSaveEncoding(Encoding, more);
     std::vector<uint8_t> payload{Encoding};
     AppendFrameText(payload, text, Encoding, false);
+    // Further values follow, each after a terminator, as version 2.4 keeps them and as readers of 2.3
+    // that know several values read them.
+    for (const auto& more : MoreValues) {
+        payload.push_back(0);
+        if (Encoding == 1)
+            payload.push_back(0);
+        AppendFrameText(payload, more, Encoding, false);
+    }
     WriteFrame(stream, payload);
+}
+
+// ---- TMP3YearTag --------------------------------------------------------------------------------------
+
+void TMP3YearTag::SetValue(const std::wstring& value) {
+    if (value == Value)
+        return;
+    TMP3TextTag::SetValue(value);
+    Timestamp.clear();
+}
+
+void TMP3YearTag::Clear() {
+    TMP3TextTag::Clear();
+    Timestamp.clear();
+}
+
+void TMP3YearTag::Assign(const TBaseTag& source) {
+    TMP3TextTag::Assign(source);
+    if (const auto* s = dynamic_cast<const TMP3YearTag*>(&source))
+        Timestamp = s->Timestamp;
+}
+
+bool TMP3YearTag::LoadTimestamp(const uint8_t* data, size_t size) {
+    TFrameCursor c{data, data + size};
+    uint8_t encoding = c.Byte();
+    const std::vector<std::wstring> values = ReadFrameTextValues(c.Pos, c.Left(), encoding);
+    const std::wstring& text = values.front();
+    if (values.size() > 1 || text.size() < 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (text[i] < L'0' || text[i] > L'9')
+            return false;
+    Value = text.substr(0, 4);
+    MoreValues.clear();
+    Encoding = 0;
+    Timestamp = text;
+    return true;
+}
+
+void TMP3YearTag::SaveToStream(TStream& stream) {
+    TMP3TextTag::SaveToStream(stream);
+    // The rest of a recording time read from a version 2.4 tag goes into the 2.3 frames for it: TDAT
+    // (DDMM) and TIME (HHMM), which readers join with TYER again.
+    const std::wstring& t = Timestamp;
+    if (t.size() < 10 || t.compare(0, 4, Value) != 0 || t[4] != L'-' || t[7] != L'-')
+        return;
+    auto frame = [&](const char* id, const std::wstring& text) {
+        std::vector<uint8_t> payload{0};
+        AppendFrameText(payload, text, 0, false);
+        uint8_t header[10] = {};
+        std::memcpy(header, id, 4);
+        WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+        stream.WriteBuffer(header, 10);
+        stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
+    };
+    frame("TDAT", t.substr(8, 2) + t.substr(5, 2));
+    if (t.size() >= 16 && t[10] == L'T' && t[13] == L':')
+        frame("TIME", t.substr(11, 2) + t.substr(14, 2));
 }
 
 // ---- TMP3GenreTag -------------------------------------------------------------------------------------
@@ -221,8 +300,6 @@ void TMP3CommentTag::SaveToStream(TStream& stream) {
     if (IsBlank(Value))
         return;
     Encoding = ChooseSaveEncoding(ChooseSaveEncoding(Encoding, Value), Description);
-    if (Encoding == 2)
-        Encoding = 1;
     std::vector<uint8_t> payload{Encoding};
     AppendBytes(payload, Language, 3);
     AppendFrameText(payload, Description, Encoding, true);
@@ -236,6 +313,7 @@ bool TMP3UserTextTag::IsUrl() const { return TagID == FrameTagID("WXXX"); }
 
 void TMP3UserTextTag::Clear() {
     Value.clear();
+    MoreValues.clear();
     Description.clear();
     Encoding = 0;
     TBaseTag::Clear();
@@ -291,8 +369,6 @@ void TMP3UserTextTag::SaveToStream(TStream& stream) {
     std::vector<uint8_t> payload;
     if (!IsUrl()) {
         Encoding = ChooseSaveEncoding(Encoding, Value);
-        if (Encoding == 2)
-            Encoding = 1;
         payload.push_back(Encoding);
         AppendFrameText(payload, Value, Encoding, false);
         WriteFrame(stream, payload);
@@ -301,7 +377,7 @@ void TMP3UserTextTag::SaveToStream(TStream& stream) {
     // The URL is 8-bit text; one that the code page cannot hold is kept as marked UTF-16 rather than lost.
     const bool urlFits = SurvivesCodePage(Value);
     Encoding = ChooseSaveEncoding(Encoding, AnsiToWide(Description));
-    if (Encoding == 2 || !urlFits)
+    if (!urlFits)
         Encoding = 1;
     payload.push_back(Encoding);
     AppendFrameText(payload, AnsiToWide(Description), Encoding, true);
@@ -368,8 +444,9 @@ void TMp3PictureTag::SaveToStream(TStream& stream) {
             bytes = jpeg.data();
             count = jpeg.size();
         }
+        // Version 2.3 knows encodings 0 and 1 only.
         uint8_t encoding = item.Encoding <= 3 ? item.Encoding : 0;
-        if (encoding == 2)
+        if (encoding >= 2)
             encoding = 1;
         std::vector<uint8_t> payload{encoding};
         AppendBytes(payload, item.MIMEType.data(), item.MIMEType.size());

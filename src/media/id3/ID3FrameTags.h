@@ -30,7 +30,11 @@ public:
     void SetValue(const std::wstring& value) override;
     void Clear() override;
     void Assign(const TBaseTag& source) override;
+    // The first value goes to Value, further ones (separated by terminators) to MoreValues.
     void LoadFromBuffer(const uint8_t* data, size_t size) override;
+    // A further frame of the same id: its values join MoreValues.
+    void AddValuesFrom(const uint8_t* data, size_t size);
+    // Writes every value, separated by terminators.
     void SaveToStream(TStream& stream) override;
 
     uint8_t Encoding = 0;
@@ -38,6 +42,22 @@ public:
 protected:
     // The text written for the value (the genre tag adds its number).
     virtual std::wstring SavedText() const { return Value; }
+};
+
+// TYER, which also takes the year of a recording time (TDRC, version 2.4) when the tag has no TYER.
+class TMP3YearTag : public TMP3TextTag {
+public:
+    using TMP3TextTag::TMP3TextTag;
+    void SetValue(const std::wstring& value) override;
+    void Clear() override;
+    void Assign(const TBaseTag& source) override;
+    // Takes the year from a TDRC payload that begins with four digits; false (nothing changed) otherwise.
+    bool LoadTimestamp(const uint8_t* data, size_t size);
+    // TYER, then TDAT and TIME for the rest of a recording time read with the year.
+    void SaveToStream(TStream& stream) override;
+
+    // The recording time the year was read from ("2023-05-01T10:30"); empty when read from TYER or set.
+    std::wstring Timestamp;
 };
 
 // TCON: a text frame whose numeric references "(n)" become genre names.

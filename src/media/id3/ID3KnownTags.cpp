@@ -14,7 +14,7 @@ TID3KnownTags::TID3KnownTags(TBaseMediaFormat* format) : TCommonMediaTags(format
     Mood = Make<TMP3TextTag>("TMOO");
     Pictures = Make<TMp3PictureTag>("APIC", "PIC");
     Track = Make<TMP3TextTag>("TRCK", "TRK");
-    Year = Make<TMP3TextTag>("TYER", "TYE");
+    Year = Make<TMP3YearTag>("TYER", "TYE");
     Genre = Make<TMP3GenreTag>("TCON", "TCO");
     Comment = Make<TMP3CommentTag>("COMM", "COM");
     Composer = Make<TMP3TextTag>("TCOM", "TCM");

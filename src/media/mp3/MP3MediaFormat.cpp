@@ -4,12 +4,17 @@
 #include <cstring>
 #include <vector>
 
+#include <zlib.h>
+
 #include "media/core/PlatformFile.h"
 #include "media/id3/FrameText.h"
 #include "report/ErrorHandler.h"
 
 namespace mellodeck {
 namespace {
+
+// The most a compressed frame may inflate to (pictures included).
+constexpr uint32_t kMaxInflatedFrame = 64u * 1024 * 1024;
 
 bool IsUpperOrDigit(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
@@ -42,8 +47,9 @@ std::wstring FrameIDText(const uint8_t* id, int length) {
 
 // The payload of a frame as its tag parses it. Version 2.4: unsynchronisation undone (frame flag 0x02, or
 // the tag's own flag, which covers every frame), then the group byte (0x40) and the data length indicator
-// (0x01) skipped. Version 2.3: the group byte (0x20) skipped. Compressed or encrypted frames cannot be
-// parsed and fail (they stay preserved for a save).
+// (0x01) skipped. Version 2.3: the group byte (0x20) skipped, zlib data (0x80, behind its four-byte
+// decompressed size) inflated. Other compressed and encrypted frames cannot be parsed and fail (they stay
+// preserved for a save).
 const uint8_t* FramePayload(uint8_t major, uint8_t formatFlags, bool tagUnsync, const uint8_t* data, size_t size,
                             std::vector<uint8_t>& storage, size_t& payloadSize) {
     const uint8_t* p = data;
@@ -67,10 +73,29 @@ const uint8_t* FramePayload(uint8_t major, uint8_t formatFlags, bool tagUnsync, 
         if (formatFlags & 0x01)
             skip(4);
     } else {
-        if (formatFlags & 0xC0)
-            throw EMP3MediaFormat(L"Compressed or encrypted frame");
+        if (formatFlags & 0x40)
+            throw EMP3MediaFormat(L"Encrypted frame");
+        uint32_t inflatedSize = 0;
+        if (formatFlags & 0x80) {
+            if (n < 4)
+                throw EMP3MediaFormat(L"Frame data too short");
+            inflatedSize = ReadBigEndian32(p);
+            skip(4);
+        }
         if (formatFlags & 0x20)
             skip(1);
+        if (formatFlags & 0x80) {
+            // zlib data; its stated size bounds the output, and so does a cap on what one frame may hold.
+            if (inflatedSize > kMaxInflatedFrame)
+                throw EMP3MediaFormat(L"Compressed frame too large");
+            std::vector<uint8_t> out(inflatedSize);
+            uLongf got = inflatedSize;
+            if (uncompress(out.data(), &got, p, static_cast<uLong>(n)) != Z_OK || got != inflatedSize)
+                throw EMP3MediaFormat(L"Compressed frame damaged");
+            storage = std::move(out);
+            p = storage.data();
+            n = storage.size();
+        }
     }
     payloadSize = n;
     return p;
@@ -78,7 +103,8 @@ const uint8_t* FramePayload(uint8_t major, uint8_t formatFlags, bool tagUnsync, 
 
 // Re-expresses a stored ID3v2.4 frame as an ID3v2.3 frame (the version saves write): plain 32-bit size,
 // flags moved to their 2.3 places, unsynchronisation undone, data length indicator dropped (kept as the
-// 2.3 decompressed size of a compressed frame). False when the frame cannot be expressed.
+// 2.3 decompressed size of a compressed frame), UTF-8 text (unknown to 2.3) as UTF-16. False when the
+// frame cannot be expressed.
 bool ConvertFrameToV23(const uint8_t* frame, size_t size, bool tagUnsync, std::vector<uint8_t>& out) {
     if (size < 10)
         return false;
@@ -126,6 +152,10 @@ bool ConvertFrameToV23(const uint8_t* frame, size_t size, bool tagUnsync, std::v
     if (format & 0x40)
         payload.push_back(group);
     payload.insert(payload.end(), p, p + n);
+    if (!(format & 0x4C)) {
+        const char id[4] = {char(frame[0]), char(frame[1]), char(frame[2]), char(frame[3])};
+        ReencodeUtf8Frame(id, payload);
+    }
 
     out.assign(frame, frame + 4);
     out.resize(10);
@@ -166,6 +196,9 @@ void TMP3MediaFormat::Reset() {
     FrameCount = 0;
     FrameCountValid = false;
     TagsFound = 0;
+    FCarried.clear();
+    FCommentFrame.clear();
+    FTimestampFrame.clear();
 }
 
 bool TMP3MediaFormat::FindFrameTag(uint32_t frameID, TBaseTag*& tag) {
@@ -266,7 +299,7 @@ bool TMP3MediaFormat::ReadID3v2() {
         }
     }
     if (frames)
-        result = ReadFrames(source, sourceTagEnd, limit, major, (flags & 0x80) && major == 4);
+        result = ReadFrames(source, sourceTagEnd, limit, major, (flags & 0x80) && major == 4, !decoded);
 
     if (decoded) {
         // Map the position reached in the decoded tag back to the file.
@@ -280,10 +313,158 @@ bool TMP3MediaFormat::ReadID3v2() {
     return result;
 }
 
-bool TMP3MediaFormat::ReadFrames(TStream& source, int64_t tagEnd, int64_t limit, uint8_t major, bool tagUnsync) {
+namespace {
+
+// Rank of a comment for the Comment slot: one without description first, then any other, then the
+// player's bookkeeping comments ("iTunNORM", "iTunSMPB", ...), which are not meant to be read.
+int CommentRank(const TMP3CommentTag& comment) {
+    if (comment.Description.empty())
+        return 0;
+    return comment.Description.rfind(L"iTun", 0) == 0 ? 2 : 1;
+}
+
+} // namespace
+
+void TMP3MediaFormat::Carry(const uint8_t* frame, size_t size, int64_t offset, const TBaseTag* slot) {
+    TCarriedFrame carried;
+    std::vector<uint8_t> converted;
+    const uint8_t* bytes = frame;
+    size_t count = size;
+    if (FReadingMajor == 4) {
+        if (!ConvertFrameToV23(frame, size, FReadingUnsync, converted))
+            return; // cannot be written as a version 2.3 frame
+        bytes = converted.data();
+        count = converted.size();
+    }
+    carried.Slot = slot;
+    if (PushBlock(bytes, count)) {
+        carried.StoreIndex = static_cast<int>(BlockCount() - 1);
+    } else if (offset >= 0) {
+        carried.Offset = offset;
+        carried.Size = static_cast<uint32_t>(size);
+        carried.FromV24 = FReadingMajor == 4;
+        carried.TagUnsync = FReadingUnsync;
+    } else {
+        carried.Bytes.assign(bytes, bytes + count);
+    }
+    FCarried.push_back(std::move(carried));
+}
+
+bool TMP3MediaFormat::CarriedBytes(const TCarriedFrame& carried, std::vector<uint8_t>& out) {
+    if (carried.StoreIndex >= 0) {
+        size_t size = 0;
+        const uint8_t* bytes = Block(static_cast<size_t>(carried.StoreIndex), size);
+        out.assign(bytes, bytes + size);
+        return true;
+    }
+    if (carried.Offset < 0) {
+        out = carried.Bytes;
+        return true;
+    }
+    // Read again from the file, which is still open and not yet written.
+    std::vector<uint8_t> frame(carried.Size);
+    if (!Stream->SetPosition(carried.Offset))
+        throw EStreamError(L"Stream read error");
+    Stream->ReadBuffer(frame.data(), carried.Size);
+    if (!carried.FromV24) {
+        out = std::move(frame);
+        return true;
+    }
+    return ConvertFrameToV23(frame.data(), frame.size(), carried.TagUnsync, out);
+}
+
+bool TMP3MediaFormat::TakeFrame(TBaseTag* tag, bool wasLoaded, bool isTimestamp, const uint8_t* payload,
+                                size_t size, const std::vector<uint8_t>* frame) {
+    if (isTimestamp) {
+        auto* year = dynamic_cast<TMP3YearTag*>(tag);
+        if (!year || year->Exists || !year->LoadTimestamp(payload, size))
+            return false;
+        year->Exists = true;
+        if (frame)
+            FTimestampFrame = *frame;
+        return true;
+    }
+    if (tag == Tags->Pictures || !wasLoaded) {
+        LoadFrame(tag, payload, size); // every picture frame is an item of its own
+        if (tag == Tags->Comment && frame)
+            FCommentFrame = *frame;
+        return true;
+    }
+    // A further frame for a slot that is already filled. A compressed frame kept for the slot no longer
+    // stands for it alone: it is carried as any other frame (`keep`) or dropped, the slot writing it.
+    auto unlink = [&](bool keep) {
+        for (size_t i = FCarried.size(); i-- > 0;)
+            if (FCarried[i].Slot == tag) {
+                if (keep)
+                    FCarried[i].Slot = nullptr;
+                else
+                    FCarried.erase(FCarried.begin() + static_cast<ptrdiff_t>(i));
+            }
+    };
+    if (auto* year = dynamic_cast<TMP3YearTag*>(tag); year && !year->Timestamp.empty()) {
+        // A TYER after the TDRC the year came from: TYER is shown, the TDRC is carried as it stands.
+        unlink(true);
+        LoadFrame(tag, payload, size);
+        year->Timestamp.clear();
+        if (ForWriting && !FTimestampFrame.empty())
+            Carry(FTimestampFrame.data(), FTimestampFrame.size(), -1);
+        FTimestampFrame.clear();
+        return true;
+    }
+    if (auto* text = dynamic_cast<TMP3TextTag*>(tag)) {
+        unlink(false);
+        text->AddValuesFrom(payload, size); // several frames of one id: one field of several values
+        return true;
+    }
+    if (tag == Tags->Comment) {
+        auto* shown = static_cast<TMP3CommentTag*>(tag);
+        TMP3CommentTag candidate(nullptr, "COMM");
+        candidate.LoadFromBuffer(payload, size);
+        if (CommentRank(candidate) >= CommentRank(*shown))
+            return false;
+        unlink(true);
+        if (ForWriting && !FCommentFrame.empty())
+            Carry(FCommentFrame.data(), FCommentFrame.size(), -1);
+        FCommentFrame.clear();
+        shown->Assign(candidate);
+        if (frame)
+            FCommentFrame = *frame;
+        return true;
+    }
+    return false; // further lyrics, URL and publisher frames: the first is shown, the others carried
+}
+
+namespace {
+
+// True when a frame of the tag being read could start at `position`: the tag ends there, padding
+// begins there, or a valid frame id stands there.
+bool LandsOnFrame(TStream& source, int64_t position, int64_t tagEnd, int64_t limit, int idLength) {
+    if (position == tagEnd)
+        return true;
+    if (position > tagEnd || position + 1 > limit)
+        return false;
+    const int64_t back = source.Position();
+    uint8_t id[4] = {};
+    const int64_t want = std::min<int64_t>(idLength, limit - position);
+    const bool read = source.SetPosition(position) && source.Read(id, want) == want;
+    source.SetPosition(back);
+    if (!read)
+        return false;
+    return id[0] == 0 || (want == idLength && ValidFrameID(id, idLength));
+}
+
+} // namespace
+
+bool TMP3MediaFormat::ReadFrames(TStream& source, int64_t tagEnd, int64_t limit, uint8_t major, bool tagUnsync,
+                                 bool sourceIsFile) {
     const bool v22 = major == 2;
     const int headerSize = v22 ? 6 : 10;
     const int idLength = v22 ? 3 : 4;
+    FReadingMajor = major;
+    FReadingUnsync = tagUnsync;
+    FCommentFrame.clear();
+    FTimestampFrame.clear();
+    std::vector<uint8_t> frame;
     for (;;) {
         const int64_t frameStart = source.Position();
         uint8_t header[10];
@@ -293,12 +474,20 @@ bool TMP3MediaFormat::ReadFrames(TStream& source, int64_t tagEnd, int64_t limit,
         }
         const std::wstring idText = FrameIDText(header, idLength);
         int64_t size;
-        if (v22)
+        if (v22) {
             size = (int64_t(header[3]) << 16) | (int64_t(header[4]) << 8) | int64_t(header[5]);
-        else if (major == 4)
+        } else if (major == 4) {
             size = ReadSyncSafe(header + 4);
-        else
+            // Some writers put plain 32-bit sizes into version 2.4 tags: when the syncsafe reading does
+            // not lead to the next frame (or the tag's end) and the plain one does, the plain one holds.
+            const int64_t plain = ReadBigEndian32(header + 4);
+            if (plain != size && ValidFrameID(header, idLength) &&
+                !LandsOnFrame(source, frameStart + headerSize + size, tagEnd, limit, idLength) &&
+                LandsOnFrame(source, frameStart + headerSize + plain, tagEnd, limit, idLength))
+                size = plain;
+        } else {
             size = static_cast<int32_t>(ReadBigEndian32(header + 4));
+        }
 
         if (!ValidFrameID(header, idLength) || size < 0 || frameStart + headerSize + size > limit) {
             source.SetPosition(frameStart);
@@ -310,56 +499,73 @@ bool TMP3MediaFormat::ReadFrames(TStream& source, int64_t tagEnd, int64_t limit,
         }
 
         if (size > 0) {
+            const size_t payloadSize = static_cast<size_t>(size);
             TBaseTag* tag = nullptr;
-            if (v22) {
-                if (FindFrameTagV22(tag, reinterpret_cast<const char*>(header))) {
-                    std::vector<uint8_t> payload(static_cast<size_t>(size));
-                    source.ReadBuffer(payload.data(), size);
-                    try {
-                        LoadFrame(tag, payload.data(), payload.size());
-                    } catch (...) {
-                        tag->Exists = false;
-                        LogFrameFailure(idText, true);
+            bool found, wasLoaded;
+            // A recording time (version 2.4) gives the year when the tag has no TYER.
+            const bool isTimestamp = !v22 && std::memcmp(header, "TDRC", 4) == 0;
+            if (isTimestamp) {
+                tag = Tags->Year;
+                wasLoaded = tag->Exists;
+                found = !tag->Ignore() && !wasLoaded;
+            } else if (v22) {
+                const TBaseTag* known = ID3Tags().FindByV22FrameID(reinterpret_cast<const char*>(header));
+                wasLoaded = known && known->Exists;
+                found = FindFrameTagV22(tag, reinterpret_cast<const char*>(header));
+            } else {
+                const uint32_t id = FrameTagID(reinterpret_cast<const char*>(header));
+                const TBaseTag* known = ID3Tags().FindByFrameID(id);
+                wasLoaded = known && known->Exists;
+                found = FindFrameTag(id, tag);
+            }
+            const int64_t offset = sourceIsFile ? frameStart : -1;
+            if (found) {
+                // The whole frame in memory: the slot parses it, and it may have to be carried after all.
+                frame.resize(static_cast<size_t>(headerSize) + payloadSize);
+                std::memcpy(frame.data(), header, static_cast<size_t>(headerSize));
+                source.ReadBuffer(frame.data() + headerSize, size);
+                bool carry = false;
+                try {
+                    std::vector<uint8_t> storage;
+                    size_t n = payloadSize;
+                    const uint8_t* payload = frame.data() + headerSize;
+                    if (!v22)
+                        payload = FramePayload(major, header[9], tagUnsync, payload, payloadSize, storage, n);
+                    carry = !TakeFrame(tag, wasLoaded, isTimestamp, payload, n, v22 ? nullptr : &frame);
+                    // A compressed frame read into its slot stays as it is while the slot is unchanged.
+                    if (!carry && !v22 && major == 3 && (header[9] & 0x80) && !wasLoaded && tag != Tags->Pictures &&
+                        ForWriting) {
+                        Carry(frame.data(), frame.size(), offset, tag);
+                        FCommentFrame.clear();
+                        FTimestampFrame.clear();
                     }
-                } else {
+                } catch (...) {
+                    tag->Exists = wasLoaded; // a failed further frame leaves the slot as the first one filled it
+                    LogFrameFailure(idText, v22);
+                    carry = true;
+                }
+                if (carry && !v22 && ForWriting)
+                    Carry(frame.data(), frame.size(), offset);
+            } else if (!v22 && ForWriting) {
+                // Not shown by any slot: carried through a save.
+                const size_t total = static_cast<size_t>(headerSize) + payloadSize;
+                if (sourceIsFile && total + BlocksSize() + 4 * (BlockCount() + 1) > kBlockStoreLimit) {
+                    // Beyond the store: read again from the file when the tag is saved.
+                    TCarriedFrame carried;
+                    carried.Offset = frameStart;
+                    carried.Size = static_cast<uint32_t>(total);
+                    carried.FromV24 = major == 4;
+                    carried.TagUnsync = tagUnsync;
+                    FCarried.push_back(std::move(carried));
                     source.SetPosition(frameStart + headerSize + size);
+                } else {
+                    frame.resize(static_cast<size_t>(headerSize) + payloadSize);
+                    std::memcpy(frame.data(), header, static_cast<size_t>(headerSize));
+                    source.ReadBuffer(frame.data() + headerSize, size);
+                    Carry(frame.data(), frame.size(), offset);
                 }
             } else {
-                const bool found = FindFrameTag(FrameTagID(reinterpret_cast<const char*>(header)), tag);
-                if (found || ForWriting) {
-                    if (PushFrame(header, 10, static_cast<size_t>(size), source)) {
-                        bool keep = !found;
-                        if (found) {
-                            size_t blockSize = 0;
-                            const uint8_t* block = LastBlock(blockSize);
-                            try {
-                                std::vector<uint8_t> storage;
-                                size_t payloadSize = 0;
-                                const uint8_t* payload =
-                                    FramePayload(major, header[9], tagUnsync, block + 10, blockSize - 10, storage,
-                                                 payloadSize);
-                                LoadFrame(tag, payload, payloadSize);
-                            } catch (...) {
-                                tag->Exists = false;
-                                LogFrameFailure(idText, false);
-                                keep = true;
-                            }
-                            if (!keep)
-                                PopBlock();
-                        }
-                        if (keep && major == 4) {
-                            size_t blockSize = 0;
-                            const uint8_t* block = LastBlock(blockSize);
-                            std::vector<uint8_t> converted;
-                            const bool ok = ConvertFrameToV23(block, blockSize, tagUnsync, converted);
-                            PopBlock();
-                            if (ok)
-                                PushBlock(converted.data(), converted.size());
-                        }
-                    }
-                } else {
-                    source.SetPosition(frameStart + headerSize + size);
-                }
+                source.SetPosition(frameStart + headerSize + size);
             }
         }
 

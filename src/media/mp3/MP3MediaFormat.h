@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/core/MediaFormat.h"
 #include "media/id3/ID3KnownTags.h"
@@ -45,6 +46,15 @@ public:
     // were edited, so that edits are not dropped silently. The original file is left as it was when any
     // step fails.
     bool SaveTags(uint32_t context) override;
+    // The ID3v1 tag's artist, album and title.
+    bool GetFallbackTexts(std::wstring& artist, std::wstring& album, std::wstring& title) const override {
+        if (!ID3v1)
+            return false;
+        artist = ID3v1->Artist();
+        album = ID3v1->Album();
+        title = ID3v1->Title();
+        return true;
+    }
 
     // The first tag for a frame id (4 characters, or 3 for ID3v2.2); it is marked as existing. False when
     // there is none or it is ignored.
@@ -68,8 +78,30 @@ public:
     TMP3SaveFaults SaveFaults;
 
 private:
+    // A frame no slot shows, carried through a save unchanged (as a version 2.3 frame): in the
+    // preserved-block store, or, when that is full, read again from the file at save time, or (a frame
+    // of an unsynchronised tag, which is not in the file as it is read) kept here.
+    struct TCarriedFrame {
+        int StoreIndex = -1;
+        int64_t Offset = -1; // of the frame in the file
+        uint32_t Size = 0;   // of the frame in the file, header included
+        bool FromV24 = false;
+        bool TagUnsync = false;
+        std::vector<uint8_t> Bytes;
+        // A slot read from this (compressed) frame: the frame is written only while the slot is unchanged.
+        const TBaseTag* Slot = nullptr;
+    };
     bool ReadID3v2();
-    bool ReadFrames(TStream& source, int64_t tagEnd, int64_t limit, uint8_t major, bool unsyncFrames);
+    bool ReadFrames(TStream& source, int64_t tagEnd, int64_t limit, uint8_t major, bool unsyncFrames,
+                    bool sourceIsFile);
+    // Takes a frame for a known slot. `frame` (null for version 2.2) is the whole frame as read. False
+    // when the slot does not show it, and the frame is to be carried.
+    bool TakeFrame(TBaseTag* tag, bool wasLoaded, bool isTimestamp, const uint8_t* payload, size_t size,
+                   const std::vector<uint8_t>* frame);
+    // Carries a frame of the tag being read (its version, `offset` in the file or -1).
+    void Carry(const uint8_t* frame, size_t size, int64_t offset, const TBaseTag* slot = nullptr);
+    // The version 2.3 bytes of a carried frame; false when it cannot be expressed (it is left out).
+    bool CarriedBytes(const TCarriedFrame& carried, std::vector<uint8_t>& out);
     bool FindAudio();
     void ReadID3v1();
     void LogFrameFailure(const std::wstring& idText, bool v22);
@@ -80,6 +112,13 @@ private:
     bool SaveInPlace(const std::vector<uint8_t>& image, uint8_t kinds);
     void RestoreInPlace(const std::vector<uint8_t>& head, const std::vector<uint8_t>& tail, int64_t oldSize);
     bool Fault(const char* step) const { return SaveFaults.FailStep == step; }
+
+    std::vector<TCarriedFrame> FCarried;
+    // While reading: the frame shown in Comment, and the TDRC frame Year was taken from (carried after
+    // all when a better comment or a TYER frame comes later).
+    std::vector<uint8_t> FCommentFrame, FTimestampFrame;
+    uint8_t FReadingMajor = 3;
+    bool FReadingUnsync = false;
 };
 
 } // namespace mellodeck

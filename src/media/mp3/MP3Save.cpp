@@ -84,8 +84,30 @@ bool TMP3MediaFormat::BuildTag(std::vector<uint8_t>& image, bool& grows) {
         TMemoryStream frames;
         const uint8_t blank[10] = {};
         frames.WriteBuffer(blank, 10);
-        Tags->SaveToStream(frames);
-        const uint64_t tagSize = static_cast<uint64_t>(frames.Size() - 10) + BlocksSize();
+        // A slot still standing for the compressed frame it was read from is written as that frame.
+        auto keptAsRead = [this](const TBaseTag* tag) {
+            if (tag->GetModified())
+                return false;
+            for (const TCarriedFrame& carried : FCarried)
+                if (carried.Slot == tag)
+                    return true;
+            return false;
+        };
+        for (TBaseTag* tag : Tags->TagList) {
+            if (tag->Ignore() || (!tag->Exists && !tag->GetModified()) || keptAsRead(tag))
+                continue;
+            const int64_t before = frames.Position();
+            tag->SaveToStream(frames);
+            tag->Exists = frames.Position() != before;
+        }
+        std::vector<uint8_t> frame;
+        for (const TCarriedFrame& carried : FCarried) {
+            if (carried.Slot && carried.Slot->GetModified())
+                continue; // the slot was changed and writes itself
+            if (CarriedBytes(carried, frame))
+                frames.WriteBuffer(frame.data(), static_cast<int64_t>(frame.size()));
+        }
+        const uint64_t tagSize = static_cast<uint64_t>(frames.Size() - 10);
         if (tagSize > kMaxTagSize)
             return false;
         const bool isNew = !(TagsFound & tkID3v2);
@@ -105,11 +127,6 @@ bool TMP3MediaFormat::BuildTag(std::vector<uint8_t>& image, bool& grows) {
         image = std::move(frames.Data());
         std::memcpy(image.data(), "ID3\x03\x00\x00", 6);
         WriteSyncSafe(image.data() + 6, declared);
-        for (size_t i = 0; i < BlockCount(); ++i) {
-            size_t size = 0;
-            const uint8_t* bytes = Block(i, size);
-            image.insert(image.end(), bytes, bytes + size);
-        }
         return true;
     } catch (...) {
         return false;

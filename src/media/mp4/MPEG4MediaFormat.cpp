@@ -303,8 +303,12 @@ bool TMPEG4MediaFormat::VisitAtom(TWalk& walk, TQTAtom* node, int depth) {
         return !walk.Fatal;
     }
     if (parent == MetaAtom && type == atom::kIlst) {
-        if (IlstAtom)
+        if (IlstAtom) {
+            // Only the first list is read; a save would write one list and leave the other, and which
+            // one a reader takes then is anybody's guess. Such a file is read but not rewritten.
+            SaveRefusal = L"the metadata atom holds more than one item list";
             return true;
+        }
         IlstAtom = node;
         // An item that lies about its size ends the list; the items before it stay, and a save writes
         // the list anew from what was read.

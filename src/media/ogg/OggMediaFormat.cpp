@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cctype>
 #include <cstring>
 
 #include "media/ogg/OggPacketReader.h"
 #include "media/vorbis/OggKnownTags.h"
+#include "media/vorbis/PictureRecord.h"
 #include "media/vorbis/SafeSave.h"
 #include "media/vorbis/VorbisComments.h"
 
@@ -13,7 +15,7 @@ namespace mellodeck {
 namespace {
 constexpr uint8_t kIdentSignature[7] = {1, 'v', 'o', 'r', 'b', 'i', 's'};
 constexpr uint8_t kCommentSignature[7] = {3, 'v', 'o', 'r', 'b', 'i', 's'};
-constexpr int64_t kLastPageSearch = 8192;
+constexpr int64_t kLastPageSearch = 65536;
 } // namespace
 
 TOggMediaFormat::TOggMediaFormat() {
@@ -35,6 +37,7 @@ void TOggMediaFormat::Reset() {
     FCommentPages.clear();
     FCommentFirstSegment = FCommentLastSegment = 0;
     IdentHeader.fill(0);
+    FPictureEntries.clear();
 }
 
 bool TOggMediaFormat::GetModified() const {
@@ -131,35 +134,114 @@ bool TOggMediaFormat::ReadInfo() {
 
     if (!ReadComments(comment.Data.data() + 7, comment.Data.size() - 7, *this, *Tags, *ExtraTags))
         return false;
+    ReadPictures();
     FindLastGranule();
     return true;
+}
+
+namespace {
+constexpr const char* kPictureField = "METADATA_BLOCK_PICTURE";
+
+bool IsPictureEntry(const TOggCommentTag& entry) {
+    const std::string& name = entry.FieldName;
+    if (name.size() != std::strlen(kPictureField) || entry.Verbatim)
+        return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != kPictureField[i])
+            return false;
+    return true;
+}
+
+uint64_t EntryKey(const TOggCommentTag* entry) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(entry)); }
+} // namespace
+
+void TOggMediaFormat::ReadPictures() {
+    auto* pictures = static_cast<TVorbisPictureTag*>(Tags->Pictures);
+    if (pictures->Ignore())
+        return;
+    // The standard cover comments stay among the extra entries (written back as they are); each one
+    // that decodes is also a picture item, tied to its entry.
+    std::vector<uint8_t> record;
+    for (int i = 0; i < ExtraTags->CommentCount(); ++i) {
+        TOggCommentTag* entry = ExtraTags->Comment(i);
+        if (!IsPictureEntry(*entry))
+            continue;
+        const std::string text = WideToUtf8(entry->Value);
+        TPictureRecord parsed;
+        if (!DecodeBase64(text, record, kMaxPictureRecord) || !ParsePictureRecord(record.data(), record.size(), parsed))
+            continue; // too large or damaged: carried, not shown
+        pictures->AddRecord(parsed, EntryKey(entry));
+        FPictureEntries.insert(EntryKey(entry));
+    }
+    pictures->SetModified(false);
+}
+
+void TOggMediaFormat::WritePicturesToEntries() {
+    auto* pictures = static_cast<TVorbisPictureTag*>(Tags->Pictures);
+    if (pictures->Ignore() || !pictures->GetModified())
+        return;
+    std::vector<TOggCommentTag*> entries;
+    for (int i = 0; i < ExtraTags->CommentCount(); ++i)
+        entries.push_back(ExtraTags->Comment(i));
+    for (TOggCommentTag* entry : entries) {
+        if (!IsPictureEntry(*entry))
+            continue;
+        // Entries that never were items (too large, damaged) are not the program's to drop.
+        const TStandardPictureItem* item = pictures->FindSource(EntryKey(entry));
+        if (!item && !FPictureEntries.count(EntryKey(entry)))
+            continue;
+        if (!item) {
+            entry->SetValue(std::wstring()); // removed by the program: the entry is not written
+        } else if (!item->Unchanged()) {
+            const std::vector<uint8_t> rebuilt = RecordForItem(*item);
+            entry->SetValue(Utf8ToWide(EncodeBase64(rebuilt.data(), rebuilt.size())));
+        }
+    }
+    for (const auto& item : pictures->Items) {
+        const auto* standard = dynamic_cast<const TStandardPictureItem*>(item.get());
+        if (standard && standard->SourceKey != 0)
+            continue;
+        const std::vector<uint8_t> record = RecordForItem(*item);
+        if (!record.empty())
+            ExtraTags->AddComment(kPictureField, Utf8ToWide(EncodeBase64(record.data(), record.size())));
+    }
 }
 
 void TOggMediaFormat::FindLastGranule() {
     TStream& s = *Stream;
     const int64_t size = s.Size();
-    const int64_t length = std::min(kLastPageSearch, size);
-    if (length < static_cast<int64_t>(kOggHeaderSize))
-        return;
-    std::vector<uint8_t> tail(static_cast<size_t>(length));
-    if (!s.SetPosition(size - length) || s.Read(tail.data(), length) != length)
-        return;
-    // Backwards from the last place a whole page header fits. Pages of other streams and pages on which
-    // no packet ends (granule -1) say nothing about this stream's length.
-    for (int64_t i = length - static_cast<int64_t>(kOggHeaderSize); i >= 0; --i) {
-        const uint8_t* h = tail.data() + i;
-        if (h[0] != 'O' || std::memcmp(h, "OggS", 4) != 0 || h[4] != 0)
-            continue;
-        TOggPage page;
-        ParseOggHeader(h, page);
-        if (page.Serial != FSerial || page.Granule == kOggNoGranule)
-            continue;
-        LastGranule = page.Granule;
-        return;
+    const int64_t header = static_cast<int64_t>(kOggHeaderSize);
+    // Backwards from the end of the file, block by block, as other readers do: bytes after the last page
+    // (a tagger's leftovers, zeros a download tool appended) must not push the duration to a guess from
+    // the file size. Consecutive blocks overlap by a header, so that no header is cut in two. Pages of
+    // other streams and pages on which no packet ends (granule -1) say nothing about this stream.
+    const int64_t floor = FCommentPages.empty() ? 0 : FCommentPages.back().End();
+    std::vector<uint8_t> block;
+    for (int64_t end = size; end - floor >= header;) {
+        const int64_t begin = std::max(floor, end - kLastPageSearch);
+        const int64_t length = end - begin;
+        block.resize(static_cast<size_t>(length));
+        if (!s.SetPosition(begin) || s.Read(block.data(), length) != length)
+            return;
+        for (int64_t i = length - header; i >= 0; --i) {
+            const uint8_t* h = block.data() + i;
+            if (h[0] != 'O' || std::memcmp(h, "OggS", 4) != 0 || h[4] != 0)
+                continue;
+            TOggPage page;
+            ParseOggHeader(h, page);
+            if (page.Serial != FSerial || page.Granule == kOggNoGranule)
+                continue;
+            LastGranule = page.Granule;
+            return;
+        }
+        if (begin == floor)
+            return;
+        end = begin + header - 1;
     }
 }
 
 std::vector<uint8_t> TOggMediaFormat::BuildCommentPacket() {
+    WritePicturesToEntries();
     TMemoryStream packet;
     packet.WriteBuffer(kCommentSignature, 7);
     WriteComments(packet, *this, *Tags, *ExtraTags);

@@ -1,12 +1,13 @@
 #pragma once
-// Ogg Vorbis files: channels, sample rate and bit rates from the identification header, tags from the
-// comment header, the duration from the granule position of the last page. A save rebuilds the pages that
+// Ogg Vorbis files: channels, sample rate and bit rates from the identification header, tags and cover
+// comments (METADATA_BLOCK_PICTURE) from the comment header, the duration from the granule position of the last page. A save rebuilds the pages that
 // hold the comment header (as many as the new header needs) through a temporary sibling file; the pages
 // before them are copied unchanged, and the pages after them too, except that their sequence numbers
 // (and so their checksums) move when the number of rebuilt pages differs from the old one.
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "media/core/MediaFormat.h"
@@ -64,7 +65,12 @@ public:
 
 private:
     void FindLastGranule();
+    // Cover comments (METADATA_BLOCK_PICTURE) to picture items, and back before a save.
+    void ReadPictures();
+    void WritePicturesToEntries();
     std::vector<uint8_t> BuildCommentPacket();
+
+    std::set<uint64_t> FPictureEntries; // the cover comments read into items
 
     uint32_t FSerial = 0;
     std::vector<TOggPage> FCommentPages;

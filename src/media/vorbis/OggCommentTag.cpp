@@ -13,6 +13,7 @@ void TOggCommentTag::SetValue(std::wstring&& value) {
     if (value == Value)
         return;
     Value = std::move(value);
+    MoreValues.clear();
     SetModified(true);
 }
 
@@ -32,13 +33,21 @@ void TOggCommentTag::SaveToStream(TStream& stream) {
         text = FieldName + "=" + WideToUtf8(trimmed);
     else if (Verbatim)
         text = FieldName;
-    if (text.empty())
-        return;
-    const uint32_t length = static_cast<uint32_t>(text.size());
-    const uint8_t le[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-                           static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
-    stream.WriteBuffer(le, 4);
-    stream.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+    auto write = [&stream](const std::string& entry) {
+        const uint32_t length = static_cast<uint32_t>(entry.size());
+        const uint8_t le[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                               static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
+        stream.WriteBuffer(le, 4);
+        stream.WriteBuffer(entry.data(), static_cast<int64_t>(entry.size()));
+    };
+    if (!text.empty())
+        write(text);
+    // Further values of the field, each an entry of the same name, right after the first.
+    for (const std::wstring& more : MoreValues) {
+        const std::wstring value = TrimCommentValue(more);
+        if (!value.empty())
+            write(FieldName + "=" + WideToUtf8(value));
+    }
 }
 
 namespace {

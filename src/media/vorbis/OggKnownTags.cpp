@@ -1,6 +1,7 @@
 #include "media/vorbis/OggKnownTags.h"
 
 #include "media/flac/FlacPictureTag.h"
+#include "media/vorbis/PictureRecord.h"
 
 namespace mellodeck {
 
@@ -41,11 +42,7 @@ const std::vector<std::pair<const char*, TBaseStringTag * TCommonMediaTags::*>>&
 }
 
 TOggKnownTags::TOggKnownTags(TBaseMediaFormat* format) : TCommonMediaTags(format) {
-    Build([](TCommonMediaTags* owner) {
-        auto* pictures = new TBasePictureTag(owner);
-        pictures->Supported = false;
-        return pictures;
-    });
+    Build([](TCommonMediaTags* owner) -> TBasePictureTag* { return new TVorbisPictureTag(owner); });
 }
 
 TOggKnownTags::TOggKnownTags(TBaseMediaFormat* format, const PictureFactory& makePictures) : TCommonMediaTags(format) {

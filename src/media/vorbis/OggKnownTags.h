@@ -9,7 +9,7 @@ namespace mellodeck {
 
 class TOggKnownTags : public TCommonMediaTags {
 public:
-    // Ogg Vorbis: the picture slot is a plain picture tag that is not supported (no pictures in Ogg).
+    // Ogg Vorbis: the picture slot holds the METADATA_BLOCK_PICTURE comments (TVorbisPictureTag).
     explicit TOggKnownTags(TBaseMediaFormat* format);
 
     // Fields that have no common slot ("Vorbis-only" rows).

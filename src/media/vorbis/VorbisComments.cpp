@@ -60,7 +60,12 @@ bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TC
         const std::string name(text.substr(0, eq));
         std::wstring value = Utf8ToWide(entry + eq + 1, length - eq - 1);
         if (TOggCommentTag* tag = FindComment(known, name)) {
-            tag->SetValue(std::move(value));
+            // A name given more than once is one field of several values: the first is shown, the
+            // others are kept beside it.
+            if (tag->Exists)
+                tag->MoreValues.push_back(std::move(value));
+            else
+                tag->SetValue(std::move(value));
             tag->Exists = true;
         } else {
             extra.AddComment(name, std::move(value));
@@ -71,8 +76,13 @@ bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TC
 
 int WriteComments(TStream& stream, const TBaseMediaFormat& format, TCommonMediaTags& known, TOggExtraTags& extra) {
     TMemoryStream entries;
-    int count = known.SaveToStream(entries);
-    count += extra.SaveToStream(entries);
+    known.SaveToStream(entries);
+    extra.SaveToStream(entries);
+    // Entries, not tags: a field of several values writes several entries.
+    int count = 0;
+    const uint8_t* bytes = entries.Memory();
+    for (int64_t at = 0; at + 4 <= entries.Size(); ++count)
+        at += 4 + static_cast<int64_t>(GetLE32(bytes + at));
     const std::string vendor = WideToUtf8(format.EncoderName);
     WriteLE32(stream, static_cast<uint32_t>(vendor.size()));
     stream.WriteBuffer(vendor.data(), static_cast<int64_t>(vendor.size()));

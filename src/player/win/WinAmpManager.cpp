@@ -7,33 +7,13 @@
 #include "media/core/PlatformFile.h"
 #include "player/HelperProtocol.h"
 #include "player/PlayerCommandLine.h"
+#include "player/PlayerProtocol.h"
 #include "player/win/WinAmpWaitThread.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace mellodeck {
 namespace {
-
-// The player's own message numbers (lParam of WM_USER, or WM_COMMAND ids of its buttons).
-constexpr LPARAM kIpcClearPlaylist = 101;
-constexpr LPARAM kIpcIsPlaying = 104;
-constexpr LPARAM kIpcGetOutputTime = 105;
-constexpr LPARAM kIpcJumpToTime = 106;
-constexpr LPARAM kIpcGetListLength = 124;
-constexpr LPARAM kIpcGetListPos = 125;
-constexpr LPARAM kIpcRestart = 135;
-constexpr LPARAM kIpcGetShuffle = 250;
-constexpr LPARAM kIpcGetRepeat = 251;
-constexpr LPARAM kIpcSetShuffle = 252;
-constexpr LPARAM kIpcSetRepeat = 253;
-constexpr WPARAM kCommandClose = 40001;
-constexpr WPARAM kCommandPrevious = 40044;
-constexpr WPARAM kCommandPlay = 40045;
-constexpr WPARAM kCommandPause = 40046;
-constexpr WPARAM kCommandStop = 40047;
-constexpr WPARAM kCommandNext = 40048;
-constexpr ULONG_PTR kCopyDataEnqueue = 100;
-constexpr LRESULT kStatusPaused = 3;
 
 constexpr wchar_t kNotifyWindowClass[] = L"MellodeckPlayerNotify";
 
@@ -115,6 +95,8 @@ void TWinAmpManager::SetActive(bool Value) {
         return;
     FActive = Value;
     if (Value) {
+        // An exit notice lost with the previous window must not keep every poll away.
+        PlayerExited = false;
         CreateNotifyWindow();
         StopEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         UpdateState();
@@ -133,7 +115,10 @@ void TWinAmpManager::SetActive(bool Value) {
             DestroyWindow(NotifyWindow);
             NotifyWindow = nullptr;
         }
-        UpdateState();
+        // Nothing happens after deactivation: no last poll (it could fire events, connect the helper or
+        // install it), and nothing of the attachment is kept.
+        PlayerProcess.Reset();
+        PlayerExited = false;
     }
 }
 
@@ -156,20 +141,40 @@ void TWinAmpManager::DoPositionChanged(int64_t Duration, int64_t Position) {
 // ---- the player's window and its messages ------------------------------------------------------------
 
 HWND TWinAmpManager::FindPlayerWindow() {
-    HWND window = FindWindowW(kPlayerWindowClass, nullptr);
+    HWND window = FindWindowW(player::kWindowClass, nullptr);
     if (window == reinterpret_cast<HWND>(INVALID_HANDLE_VALUE))
         window = nullptr;
     PlayerWindow = window;
     return window;
 }
 
-LRESULT TWinAmpManager::SendPlayer(UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendMessageW(PlayerWindow, message, wParam, lParam);
+std::optional<LRESULT> TWinAmpManager::Ask(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!PlayerWindow)
+        return std::nullopt;
+    if (PlayerWindow == FUnansweredWindow && GetTickCount64() < FUnansweredUntil)
+        return std::nullopt;
+    // The player runs in another process and may hang: a blocking send would hang the sidebar, and with
+    // it every other panel on the user's desktop.
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(PlayerWindow, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                            kAnswerTimeoutMs, &answer)) {
+        FUnansweredWindow = nullptr;
+        return static_cast<LRESULT>(answer);
+    }
+    FUnansweredWindow = PlayerWindow;
+    FUnansweredUntil = GetTickCount64() + kUnansweredPauseMs;
+    return std::nullopt;
+}
+
+std::optional<LRESULT> TWinAmpManager::FindAndAskUser(WPARAM wParam, LPARAM id) {
+    if (!FindPlayerWindow())
+        return std::nullopt;
+    return AskUser(wParam, id);
 }
 
 void TWinAmpManager::SendCommand(WPARAM id) {
     if (FindPlayerWindow())
-        SendPlayer(WM_COMMAND, id, 0);
+        Ask(WM_COMMAND, id, 0);
 }
 
 namespace {
@@ -214,50 +219,69 @@ HWND TWinAmpManager::FindPlayerDialog() {
     return search.Result;
 }
 
-bool TWinAmpManager::RepeatMode() { return FindPlayerWindow() && SendUser(0, kIpcGetRepeat) == 1; }
-
-void TWinAmpManager::SetRepeatMode(bool Value) {
-    if (FindPlayerWindow())
-        SendUser(Value ? 1 : 0, kIpcSetRepeat);
+std::optional<bool> TWinAmpManager::AskFlag(LPARAM id) {
+    const auto answer = AskUser(0, id);
+    return answer ? std::optional<bool>(*answer == 1) : std::nullopt;
 }
 
-bool TWinAmpManager::ShuffleMode() { return FindPlayerWindow() && SendUser(0, kIpcGetShuffle) == 1; }
-
-void TWinAmpManager::SetShuffleMode(bool Value) {
-    if (FindPlayerWindow())
-        SendUser(Value ? 1 : 0, kIpcSetShuffle);
-}
-
-bool TWinAmpManager::IsPlaying() { return FindPlayerWindow() && SendUser(0, kIpcIsPlaying) != 0; }
-
-bool TWinAmpManager::IsPaused() { return FindPlayerWindow() && SendUser(0, kIpcIsPlaying) == kStatusPaused; }
-
-int64_t TWinAmpManager::GetDuration() {
-    if (!FindPlayerWindow())
-        return 0;
+std::optional<int64_t> TWinAmpManager::AskDuration() {
     // The player answers a 32-bit int: the track's length in seconds, -1 when nothing is loaded.
-    const int32_t seconds = static_cast<int32_t>(SendUser(1, kIpcGetOutputTime));
+    const auto answer = AskUser(1, player::kIpcGetOutputTime);
+    if (!answer)
+        return std::nullopt;
+    const int32_t seconds = static_cast<int32_t>(*answer);
     return seconds == -1 ? 0 : static_cast<int64_t>(seconds) * 1000;
 }
 
-int64_t TWinAmpManager::GetPosition() {
-    if (!FindPlayerWindow())
-        return 0;
-    const int32_t ms = static_cast<int32_t>(SendUser(0, kIpcGetOutputTime));
+std::optional<int64_t> TWinAmpManager::AskPosition() {
+    const auto answer = AskUser(0, player::kIpcGetOutputTime);
+    if (!answer)
+        return std::nullopt;
+    const int32_t ms = static_cast<int32_t>(*answer);
     return ms == -1 ? 0 : static_cast<int64_t>(ms);
 }
 
+bool TWinAmpManager::RepeatMode() { return FindPlayerWindow() && AskFlag(player::kIpcGetRepeat).value_or(false); }
+
+void TWinAmpManager::SetRepeatMode(bool Value) {
+    if (FindPlayerWindow())
+        AskUser(Value ? 1 : 0, player::kIpcSetRepeat);
+}
+
+bool TWinAmpManager::ShuffleMode() {
+    return FindPlayerWindow() && AskFlag(player::kIpcGetShuffle).value_or(false);
+}
+
+void TWinAmpManager::SetShuffleMode(bool Value) {
+    if (FindPlayerWindow())
+        AskUser(Value ? 1 : 0, player::kIpcSetShuffle);
+}
+
+bool TWinAmpManager::IsPlaying() {
+    const auto status = FindAndAskUser(0, player::kIpcIsPlaying);
+    return status && *status != player::kStatusStopped;
+}
+
+bool TWinAmpManager::IsPaused() {
+    const auto status = FindAndAskUser(0, player::kIpcIsPlaying);
+    return status && *status == player::kStatusPaused;
+}
+
+int64_t TWinAmpManager::GetDuration() { return FindPlayerWindow() ? AskDuration().value_or(0) : 0; }
+
+int64_t TWinAmpManager::GetPosition() { return FindPlayerWindow() ? AskPosition().value_or(0) : 0; }
+
 void TWinAmpManager::Seek(int64_t Position) {
     if (FindPlayerWindow())
-        SendUser(static_cast<WPARAM>(static_cast<uint32_t>(Position & 0xFFFFFFFF)), kIpcJumpToTime);
+        AskUser(static_cast<WPARAM>(static_cast<uint32_t>(Position & 0xFFFFFFFF)), player::kIpcJumpToTime);
 }
 
 int32_t TWinAmpManager::GetPlaylistLength() {
-    return FindPlayerWindow() ? static_cast<int32_t>(SendUser(0, kIpcGetListLength)) : 0;
+    return static_cast<int32_t>(FindAndAskUser(0, player::kIpcGetListLength).value_or(0));
 }
 
 int32_t TWinAmpManager::GetPlaylistPosition() {
-    return FindPlayerWindow() ? static_cast<int32_t>(SendUser(0, kIpcGetListPos)) : 0;
+    return static_cast<int32_t>(FindAndAskUser(0, player::kIpcGetListPos).value_or(0));
 }
 
 bool TWinAmpManager::CanPrevious() { return RepeatMode() || GetPlaylistPosition() > 0; }
@@ -265,46 +289,46 @@ bool TWinAmpManager::CanPrevious() { return RepeatMode() || GetPlaylistPosition(
 bool TWinAmpManager::CanNext() { return RepeatMode() || GetPlaylistPosition() < GetPlaylistLength() - 1; }
 
 void TWinAmpManager::Play() {
-    SendCommand(IsPaused() ? kCommandPause : kCommandPlay);
+    SendCommand(IsPaused() ? player::kCommandPause : player::kCommandPlay);
     UpdateState();
 }
 
 void TWinAmpManager::Pause() {
-    SendCommand(kCommandPause);
+    SendCommand(player::kCommandPause);
     UpdateState();
 }
 
 void TWinAmpManager::Stop() {
-    SendCommand(kCommandStop);
+    SendCommand(player::kCommandStop);
     UpdateState();
 }
 
 void TWinAmpManager::Previous() {
     if (CanPrevious())
-        SendCommand(kCommandPrevious);
+        SendCommand(player::kCommandPrevious);
 }
 
 void TWinAmpManager::Next() {
     if (CanNext())
-        SendCommand(kCommandNext);
+        SendCommand(player::kCommandNext);
 }
 
 bool TWinAmpManager::ClosePlayer() {
     if (!FindPlayerWindow())
         return false;
-    const LRESULT result = SendPlayer(WM_COMMAND, kCommandClose, 0);
+    const auto result = Ask(WM_COMMAND, player::kCommandClose, 0);
     UpdateState();
-    return result == 0;
+    return result && *result == 0;
 }
 
 void TWinAmpManager::RestartPlayer() {
     if (FindPlayerWindow())
-        SendUser(0, kIpcRestart);
+        AskUser(0, player::kIpcRestart);
 }
 
 void TWinAmpManager::ClearPlaylist() {
     if (FindPlayerWindow())
-        SendUser(0, kIpcClearPlaylist);
+        AskUser(0, player::kIpcClearPlaylist);
 }
 
 void TWinAmpManager::Enqueue(const std::vector<std::wstring>* Files) {
@@ -315,10 +339,10 @@ void TWinAmpManager::Enqueue(const std::vector<std::wstring>* Files) {
         std::string text = WideToAnsi(file);
         text.push_back('\0');
         COPYDATASTRUCT data{};
-        data.dwData = kCopyDataEnqueue;
+        data.dwData = player::kCopyDataEnqueue;
         data.cbData = static_cast<DWORD>(text.size());
         data.lpData = text.data();
-        SendPlayer(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        Ask(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
 }
 
@@ -334,8 +358,9 @@ bool TWinAmpManager::PlayerVisible() {
 }
 
 void TWinAmpManager::SetPlayerVisible(bool Value) {
+    // Showing another process's window waits for it; a hung player must not hang the caller.
     if (HWND window = FindPlayerWindow())
-        ShowWindow(window, Value ? SW_RESTORE : SW_MINIMIZE);
+        ShowWindowAsync(window, Value ? SW_RESTORE : SW_MINIMIZE);
 }
 
 void TWinAmpManager::GetCurrentFileName(std::wstring& Name) {
@@ -356,6 +381,8 @@ void TWinAmpManager::UpdateState() {
     const bool wasLaunched = State.Contains(csLanched);
     const bool wasPlaying = State.Contains(csPlaying);
     bool rearm = false;
+    // Whether a track is loaded, as far as the player said; empty when it did not answer.
+    std::optional<bool> playing;
 
     HWND dialog = FindPlayerDialog();
     HWND window = FindPlayerWindow();
@@ -365,25 +392,28 @@ void TWinAmpManager::UpdateState() {
             include = {csInstalled, csLanched};
         else
             include = {csInstalled};
-        if (IsPlaying()) {
-            include += {csPlaying, csLanched};
-            const int64_t duration = GetDuration();
-            DoPositionChanged(duration, GetPosition());
-        } else {
-            exclude += {csPlaying};
+        // What the player leaves unanswered keeps its last value: a hung player has not stopped, and its
+        // silence is not shuffle and repeat turned off.
+        if (const auto status = AskUser(0, player::kIpcIsPlaying)) {
+            playing = *status != player::kStatusStopped;
+            if (*playing) {
+                include += {csPlaying, csLanched};
+                const auto duration = AskDuration();
+                const auto position = AskPosition();
+                if (duration && position)
+                    DoPositionChanged(*duration, *position);
+            } else {
+                exclude += {csPlaying};
+            }
+            if (*status == player::kStatusPaused)
+                include += {csPaused};
+            else
+                exclude += {csPaused};
         }
-        if (IsPaused())
-            include += {csPaused};
-        else
-            exclude += {csPaused};
-        if (RepeatMode())
-            include += {csRepeat};
-        else
-            exclude += {csRepeat};
-        if (ShuffleMode())
-            include += {csShuffle};
-        else
-            exclude += {csShuffle};
+        if (const auto repeat = AskFlag(player::kIpcGetRepeat))
+            (*repeat ? include : exclude) += {csRepeat};
+        if (const auto shuffle = AskFlag(player::kIpcGetShuffle))
+            (*shuffle ? include : exclude) += {csShuffle};
         // A window that went away during the poll answered nothing: its zeros are not the player's modes.
         if (!IsWindow(window)) {
             window = nullptr;
@@ -394,6 +424,7 @@ void TWinAmpManager::UpdateState() {
     if (!window) {
         // Shuffle and repeat keep their last values while the player is away.
         exclude = {csLanched, csPlaying, csPaused};
+        playing = false;
         const bool installed = IsInstalled();
         if (installed)
             include += {csInstalled};
@@ -407,7 +438,7 @@ void TWinAmpManager::UpdateState() {
     if (!wasLaunched && include.Contains(csLanched) && !dialog && !Launching && FActive)
         AttachPlayer(0);
     // Re-armed after the state is applied, so the interval is the one of the state just reached.
-    if (rearm || wasPlaying != include.Contains(csPlaying))
+    if (rearm || (playing && *playing != wasPlaying))
         RestartTimer(true);
 }
 
@@ -426,7 +457,7 @@ void TWinAmpManager::DoStateChanged(TControlStates PrevState) {
 
 void TWinAmpManager::GetPlayerPath(std::wstring& Path) {
     std::wstring command;
-    if (!ReadRegistryText(RegistryRoot::ClassesRoot, kPlayerCommandKey, L"", command)) {
+    if (!ReadRegistryText(RegistryRoot::ClassesRoot, player::kCommandKey, L"", command)) {
         Path.clear();
         return;
     }
@@ -516,124 +547,5 @@ void TWinAmpManager::HandlePlayerExited() {
     PlayerProcess.Reset();
 }
 
-// ---- the helper plug-in ----------------------------------------------------------------------------
-
-bool TWinAmpManager::HelperPluginPresent() {
-    std::wstring path;
-    GetPlayerPath(path);
-    const std::wstring plugins = WithTrailingBackslash(ExtractFolder(path)) + L"Plugins";
-    return FileExists(WithTrailingBackslash(plugins) + kHelperLibraryName);
-}
-
-void TWinAmpManager::OpenHelperEvents() {
-    HelperFileEvent.Reset(OpenEventW(SYNCHRONIZE, FALSE, helper::kFileEventName));
-    HelperTagsEvent.Reset(OpenEventW(SYNCHRONIZE, FALSE, helper::kTagsEventName));
-}
-
-void TWinAmpManager::ConnectHelper() {
-    if (HelperFileEvent && HelperTagsEvent)
-        return;
-    OpenHelperEvents();
-    if ((Launching || State.Contains(csLanched)) && !HelperFileEvent) {
-        // The player may still be loading its plug-ins.
-        int waited = 0;
-        while (!HelperFileEvent && HelperPluginPresent() && waited < 5000) {
-            waited += 200;
-            Sleep(200);
-            OpenHelperEvents();
-        }
-    }
-    if (HelperFileEvent)
-        HelperError = 0;
-    else
-        InstallHelper();
-    MapHelperBlock();
-}
-
-void TWinAmpManager::InstallHelper() {
-    win::ModuleHandle library = win::ModuleHandle::Load(kHelperLibraryName);
-    if (!library)
-        library = win::ModuleHandle::Load(WithTrailingBackslash(ExtractFolder(ModuleFileName(false))) +
-                                          kHelperLibraryName);
-    if (!library) {
-        HelperError = kHelperNotLoaded;
-        return;
-    }
-    using TInstallPlugin = int32_t (*)();
-    auto install = reinterpret_cast<TInstallPlugin>(
-        reinterpret_cast<void*>(GetProcAddress(library.Get(), "InstallPlugin")));
-    if (!install) {
-        HelperError = kHelperNoInstallExport;
-        return;
-    }
-    int32_t result = -1;
-    try {
-        result = install();
-    } catch (...) {
-        HelperError = kHelperInstallFailed;
-        return;
-    }
-    if (result != 0) {
-        HelperError = kHelperInstallFailed;
-        return;
-    }
-    // The player restarts with the helper: up to 5 s for its events, in steps of 500 ms.
-    FindPlayerWindow();
-    int waited = 0;
-    HelperFileEvent.Reset(OpenEventW(SYNCHRONIZE, FALSE, helper::kFileEventName));
-    while (!HelperFileEvent && waited < 5000) {
-        Sleep(500);
-        waited += 500;
-        HelperFileEvent.Reset(OpenEventW(SYNCHRONIZE, FALSE, helper::kFileEventName));
-    }
-    HelperTagsEvent.Reset(OpenEventW(SYNCHRONIZE, FALSE, helper::kTagsEventName));
-    if (HelperFileEvent)
-        HelperError = 0;
-}
-
-void TWinAmpManager::MapHelperBlock() {
-    if (HelperBlock)
-        return;
-    BlockMapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                          static_cast<DWORD>(helper::kBlockSize), helper::kBlockName));
-    if (!BlockMapping)
-        return;
-    // A mapping made smaller by someone else fails here rather than letting reads run past its end.
-    FBlockView = MapViewOfFile(BlockMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, helper::kBlockSize);
-    if (!FBlockView) {
-        BlockMapping.Reset();
-        return;
-    }
-    HelperBlock = static_cast<const helper::THelperBlock*>(FBlockView);
-}
-
-void TWinAmpManager::DisconnectHelper() {
-    if (FBlockView) {
-        UnmapViewOfFile(FBlockView);
-        FBlockView = nullptr;
-        HelperBlock = nullptr;
-        BlockMapping.Reset();
-    }
-    HelperFileEvent.Reset();
-    HelperTagsEvent.Reset();
-}
-
-void TWinAmpManager::SendHelperStrings(const std::wstring& A, const std::wstring& B) {
-    try {
-        if (!FBlockView || !FindPlayerWindow())
-            return;
-        auto* block = static_cast<helper::THelperBlock*>(FBlockView);
-        helper::WriteField(block->TextA, block->TextALength, WideToAnsi(A));
-        helper::WriteField(block->TextB, block->TextBLength, WideToAnsi(B));
-        SendPlayer(helper::WM_HELPER_STRINGS, 0, 0);
-    } catch (const std::exception&) {
-    }
-}
-
-int32_t TWinAmpManager::GetHelperVersion() {
-    if (!FindPlayerWindow())
-        return -1;
-    return static_cast<int32_t>(SendPlayer(helper::WM_HELPER_VERSION, 0, 0));
-}
 
 } // namespace mellodeck

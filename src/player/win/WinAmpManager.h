@@ -7,9 +7,11 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "common/win/Handles.h"
 #include "player/BasePlayerManager.h"
+#include "player/PlayerProtocol.h"
 
 namespace mellodeck {
 
@@ -20,14 +22,15 @@ inline constexpr UINT WM_PLAYER_FILE = 1025;
 inline constexpr UINT WM_PLAYER_TAGS = 1576;
 inline constexpr UINT WM_PLAYER_EXITED = 1690;
 
-inline constexpr wchar_t kPlayerWindowClass[] = L"Winamp v1.x";
-inline constexpr wchar_t kPlayerCommandKey[] = L"Winamp.File\\shell\\open\\command";
-inline constexpr wchar_t kHelperLibraryName[] = L"gen_Pelorix.dll";
-
 // HelperError values.
 inline constexpr int32_t kHelperNotLoaded = 4001;
 inline constexpr int32_t kHelperNoInstallExport = 4002;
 inline constexpr int32_t kHelperInstallFailed = 4003;
+
+// How long a message to the player may wait for its answer (ms). A player that lets one go unanswered is
+// not asked again for kUnansweredPauseMs, so that one call into the manager waits at most once.
+inline constexpr UINT kAnswerTimeoutMs = 300;
+inline constexpr ULONGLONG kUnansweredPauseMs = 1000;
 
 class TWinAmpManager : public TBasePlayerManager {
 public:
@@ -103,13 +106,35 @@ private:
     void OpenHelperEvents();
     void InstallHelper();
     void MapHelperBlock();
-    // Sends a message to PlayerWindow (found by the caller).
-    LRESULT SendPlayer(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT SendUser(WPARAM wParam, LPARAM id) { return SendPlayer(WM_USER, wParam, id); }
+    // The process that created the player's window (found again); 0 when there is none.
+    DWORD PlayerWindowProcess();
+    // True when an install was already run for this player process, or this process is the one that
+    // install's restart brought up.
+    bool InstallRanFor(DWORD processId);
+
+    // Sends a message to PlayerWindow (found by the caller) and waits a little for the answer. Empty when
+    // there is no window, when the player did not answer in time (a hung player), or when it let a message
+    // go unanswered less than kUnansweredPauseMs ago.
+    std::optional<LRESULT> Ask(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> AskUser(WPARAM wParam, LPARAM id) { return Ask(player::kUserMessage, wParam, id); }
+    // Finds the window and asks; empty when either fails.
+    std::optional<LRESULT> FindAndAskUser(WPARAM wParam, LPARAM id);
     void SendCommand(WPARAM id);
+    // Answers read the way the getters read them; empty for no answer.
+    std::optional<bool> AskFlag(LPARAM id);
+    std::optional<int64_t> AskDuration();
+    std::optional<int64_t> AskPosition();
     UINT_PTR TimerId() const { return reinterpret_cast<UINT_PTR>(this); }
 
     void* FBlockView = nullptr; // HelperBlock, writable for SendHelperStrings
+    HWND FUnansweredWindow = nullptr;
+    ULONGLONG FUnansweredUntil = 0;
+    // The install is run at most once per player process: the process it was run for, and the process
+    // its restart brought up (noted when first seen, while FAwaitInstallRestart is set).
+    bool FInstallRan = false;
+    DWORD FInstallTarget = 0;
+    DWORD FInstallSuccessor = 0;
+    bool FAwaitInstallRestart = false;
 };
 
 } // namespace mellodeck

@@ -127,20 +127,25 @@ TEST_F(FlacTest, ReadsWhatTheToolsRead) {
         EXPECT_NEAR(format.GetDuration(), std::stod(Fact(expected, "length")), 1e-6);
         EXPECT_EQ(WideToUtf8(format.EncoderName), Fact(expected, "vendor"));
         EXPECT_TRUE(format.GetIsVBR());
-        // Every entry mutagen lists lands in its slot (the last of equal names) or among the extras.
-        std::map<std::string, std::string> last;
+        // Every entry mutagen lists lands in its slot (the first of equal names shown, the others kept
+        // beside it) or among the extras.
+        std::map<std::string, std::vector<std::string>> values;
         std::vector<std::string> extras;
         for (const auto& entry : Facts(expected, "tag")) {
             const std::string key = entry.substr(0, entry.find('='));
             const std::string value = entry.substr(entry.find('=') + 1);
             if (TOggCommentTag* tag = FindComment(*format.Tags, key))
-                last[tag->FieldName] = value;
+                values[tag->FieldName].push_back(value);
             else
                 extras.push_back(entry);
         }
-        for (const auto& [field, value] : last) {
-            EXPECT_EQ(WideToUtf8(FindComment(*format.Tags, field)->Value), value) << field;
-            EXPECT_TRUE(FindComment(*format.Tags, field)->Exists);
+        for (const auto& [field, all] : values) {
+            const TOggCommentTag* tag = FindComment(*format.Tags, field);
+            std::vector<std::string> read{WideToUtf8(tag->Value)};
+            for (const auto& more : tag->MoreValues)
+                read.push_back(WideToUtf8(more));
+            EXPECT_EQ(read, all) << field;
+            EXPECT_TRUE(tag->Exists);
         }
         ASSERT_EQ(format.ExtraTags->CommentCount(), static_cast<int>(extras.size()));
         for (size_t i = 0; i < extras.size(); ++i) {
@@ -148,7 +153,8 @@ TEST_F(FlacTest, ReadsWhatTheToolsRead) {
             EXPECT_EQ(tag->FieldName + "=" + WideToUtf8(tag->Value), extras[i]);
         }
         EXPECT_EQ(format.IsTagEmpty(), Facts(expected, "tag").empty());
-        EXPECT_EQ(format.Tags->Pictures->Count(), 0); // a standard PICTURE block does not fill the slot
+        // A standard PICTURE block is a picture of the slot.
+        EXPECT_EQ(format.Tags->Pictures->Count(), std::string(name) == "picture.flac" ? 1 : 0);
         // Bit rate over the audio bytes (the loop stops 4 bytes into the first frame).
         size_t audioStart;
         const std::string bytes = ReadAll(FixturePath(std::string("flacogg/") + name));
@@ -165,7 +171,7 @@ TEST_F(FlacTest, ReadsWhatTheToolsRead) {
     }
     TFlacMediaFormat dupes;
     ASSERT_TRUE(dupes.Open(FixtureText("flacogg/dupes.flac"), false, 0, false));
-    EXPECT_EQ(dupes.Tags->Artist->Value, L"third");
+    EXPECT_EQ(dupes.Tags->Artist->Value, L"first");
     TFlacMediaFormat tagged;
     ASSERT_TRUE(tagged.Open(FixtureText("flacogg/tagged.flac"), false, 0, false));
     EXPECT_EQ(tagged.Tags->Title->Value, L"a=b");
@@ -232,7 +238,7 @@ TEST_F(FlacTest, GrowthBeyondTheGapRebuildsAndKeepsForeignBlocks) {
     const auto oldBlocks = Blocks(before, &oldAudio);
     TFlacMediaFormat format;
     ASSERT_TRUE(format.Open(path, true, 0, false));
-    EXPECT_EQ(format.Tags->Pictures->Count(), 0);
+    EXPECT_EQ(format.Tags->Pictures->Count(), 1) << "the standard PICTURE block";
     format.Tags->Lyrics->SetValue(std::wstring(3000, L'l'));
     ASSERT_TRUE(format.Post(0)) << format.LastError;
     const std::string after = ReadAll(NativePath(path));
@@ -364,39 +370,61 @@ TEST_F(FlacTest, ClearingPicturesDropsTheBlock) {
 }
 
 TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
-    // In place (tagged.flac has room) and rebuilt (nopad.flac has none).
-    for (const char* fixture : {"flacogg/tagged.flac", "flacogg/nopad.flac"}) {
-        SCOPED_TRACE(fixture);
+    // In place (tagged.flac has room) and rebuilt (nopad.flac has none): each path reaches exactly its
+    // own steps, and a failure at any of them (and at any single write) leaves the file as it was.
+    const struct {
+        const char* Fixture;
+        std::vector<std::string> Steps; // consecutive writes as one "write"
+    } paths[] = {
+        {"flacogg/tagged.flac", {"open-for-writing", "write"}},
+        {"flacogg/nopad.flac", {"create-temporary", "write", "rename-original", "rename-temporary"}},
+    };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.Fixture);
         TempFolder folder;
-        const std::wstring path = CopyFixture(folder, fixture);
-        const std::string original = ReadAll(NativePath(path));
-        std::vector<std::string> steps = {"create-temporary", "open-for-writing", "rename-original",
-                                          "rename-temporary"};
-        for (int n = 1; n <= 8; ++n)
-            steps.push_back("write#" + std::to_string(n));
-        int failures = 0;
-        for (const auto& step : steps) {
-            SCOPED_TRACE(step);
-            int writes = 0;
-            ScopedFaults faults([&](const char* name) {
-                if (step.rfind("write#", 0) == 0)
-                    return std::string(name) == "write" && ++writes == std::stoi(step.substr(6));
-                return step == name;
-            });
+        const std::wstring file = CopyFixture(folder, path.Fixture);
+        const std::string original = ReadAll(NativePath(file));
+        auto save = [&] {
             TFlacMediaFormat format;
-            ASSERT_TRUE(format.Open(path, true, 0, false));
+            EXPECT_TRUE(format.Open(file, true, 0, false));
             format.Tags->Artist->SetValue(L"Changed artist");
             const bool saved = format.Post(0);
-            if (!saved) {
-                ++failures;
-                EXPECT_NE(format.LastError, 0u);
-                EXPECT_TRUE(ReadAll(NativePath(path)) == original);
-                EXPECT_EQ(FolderEntries(folder).size(), 1u); // no temporary or backup left behind
-            } else {
-                WriteAll(NativePath(path), original); // that step is not on this path; start again from the original
-            }
+            return std::make_pair(saved, format.LastError);
+        };
+        std::vector<std::string> reached;
+        int writes = 0;
+        {
+            ScopedFaults record([&](const char* name) {
+                const std::string step = name;
+                writes += step == "write";
+                if (reached.empty() || reached.back() != step || step != "write")
+                    reached.push_back(step);
+                return false;
+            });
+            ASSERT_TRUE(save().first);
         }
-        EXPECT_GE(failures, 4);
+        EXPECT_EQ(reached, path.Steps);
+        ASSERT_GT(writes, 0);
+        std::vector<std::string> faults = reached;
+        for (int n = 1; n <= writes; ++n)
+            faults.push_back("write#" + std::to_string(n));
+        for (const auto& fault : faults) {
+            if (fault == "write")
+                continue;
+            SCOPED_TRACE(fault);
+            WriteAll(NativePath(file), original);
+            int counted = 0;
+            ScopedFaults inject([&](const char* name) {
+                if (fault.rfind("write#", 0) == 0)
+                    return std::string(name) == "write" && ++counted == std::stoi(fault.substr(6));
+                return fault == name;
+            });
+            const auto [saved, error] = save();
+            EXPECT_FALSE(saved);
+            EXPECT_NE(error, 0u);
+            EXPECT_TRUE(ReadAll(NativePath(file)) == original);
+            EXPECT_EQ(FolderEntries(folder).size(), 1u); // no temporary or backup left behind
+        }
     }
 }
 
@@ -423,7 +451,8 @@ TEST_F(FlacTest, DamagedFilesFailQuickly) {
         bool reads;
     };
     const std::vector<Case> cases = {
-        {"ID3v2 in front", "ID3\x03\x00\x00\x00\x00\x00\x00" + good, false},
+        {"ID3v2 in front (passed over)", std::string("ID3\x03\x00\x00\x00\x00\x00\x02\x00\x00", 12) + good, true},
+        {"ID3v2 in front, longer than the file", std::string("ID3\x03\x00\x00\x00\x7F\x00\x00", 10) + good, false},
         {"too short", good.substr(0, 41), false},
         {"total samples 0", patched(22, std::string(4, '\0')).replace(21, 1, 1, static_cast<char>(good[21] & 0xF0)),
          false},

@@ -98,10 +98,10 @@ TEST(PictureItem, MimeLookupIgnoresCaseAndUnknownTypesKeepBytesOnly) {
     const uint8_t garbage[] = {1, 2, 3, 4, 5};
     EXPECT_FALSE(DecodePictureByMime(*broken, garbage, sizeof garbage));
     EXPECT_TRUE(broken->HasData());
-    EXPECT_FALSE(f.Tags->Pictures->Exists) << "a decoding failure clears Exists";
+    EXPECT_TRUE(f.Tags->Pictures->Exists) << "a picture that does not decode still exists: its bytes are kept";
 }
 
-TEST(Artwork, IsTheFirstPictureOnlyWhenItDecoded) {
+TEST(Artwork, IsTheFirstPictureThatDecoded) {
     TTestFormat f;
     TBasePictureTag& pics = *f.Tags->Pictures;
     pics.Exists = true;
@@ -109,16 +109,20 @@ TEST(Artwork, IsTheFirstPictureOnlyWhenItDecoded) {
     first->MIMEType = "image/x-unknown";
     const auto jpeg = SmallJpeg(16, 16, 0xFF112233);
     DecodePictureByMime(*first, jpeg.data(), jpeg.size());
+    EXPECT_FALSE(HasArtwork(&f)) << "nothing decoded yet";
     TPictureItem* second = pics.Add();
     second->MIMEType = "image/jpeg";
     ASSERT_TRUE(DecodePictureByMime(*second, jpeg.data(), jpeg.size()));
-    EXPECT_FALSE(HasArtwork(&f)) << "a later picture is not tried";
-    EXPECT_EQ(GetArtwork(&f), nullptr);
-
-    pics.Remove(first);
-    EXPECT_TRUE(HasArtwork(&f));
-    ASSERT_NE(GetArtwork(&f), nullptr);
+    TPictureItem* third = pics.Add();
+    const auto other = SmallJpeg(8, 8, 0xFF445566);
+    third->MIMEType = "image/jpeg";
+    ASSERT_TRUE(DecodePictureByMime(*third, other.data(), other.size()));
+    ASSERT_TRUE(HasArtwork(&f)) << "a picture that does not decode does not hide a later one";
+    EXPECT_EQ(GetArtwork(&f), second->Bitmap.get());
     EXPECT_EQ(GetArtwork(&f)->Width(), 16);
+
+    pics.Remove(second);
+    EXPECT_EQ(GetArtwork(&f)->Width(), 8);
     pics.Supported = false;
     EXPECT_FALSE(HasArtwork(&f));
     EXPECT_FALSE(HasArtwork(nullptr));

@@ -124,6 +124,46 @@ check(status == 0 and ".mp3" in out.decode().split(), "--list-formats lists .mp3
 status, _ = run()
 check(status == 2, "no files: usage error (%d)" % status)
 
+# --set: edits saved through the library, covers of FLAC and Ogg kept as they were, errors reported.
+LOSSES = os.path.join(FIXTURES, "losses")
+if os.path.isdir(LOSSES):
+    edited = {}
+    for name in ("cover.flac", "cover.ogg", "comments.mp3"):
+        edited[name] = os.path.join(SCRATCH, "edit " + name)
+        shutil.copy(os.path.join(LOSSES, name), edited[name])
+    before = {}
+    for name, path in edited.items():
+        status, out = run("--json", native(path))
+        before[name] = json.loads(out.decode("utf-8"))
+        check(status == 0 and len(before[name]["pictures"]) == (2 if name != "comments.mp3" else 0),
+              "%s read before editing" % name)
+        if name != "comments.mp3":
+            check([(p["decoded"], p["width"], p["height"]) for p in before[name]["pictures"]] ==
+                  [(True, 96, 64), (True, 40, 30)], "covers of %s decoded: %s" % (name, before[name]["pictures"]))
+    status, out = run("--set", "Title=Neu ✓", "--set", "artist=", *[native(p) for p in edited.values()])
+    lines = out.decode("utf-8").splitlines()
+    check(status == 0 and len(lines) == 3 and all(line.endswith(": saved") for line in lines),
+          "--set saves every file: %d %r" % (status, lines))
+    for name, path in edited.items():
+        status, out = run("--json", native(path))
+        after = json.loads(out.decode("utf-8"))
+        expected = dict(before[name]["tags"], Title="Neu ✓", Artist="")
+        check(after["tags"] == expected, "%s after --set: %r" % (name, after["tags"]))
+        check(after["pictures"] == before[name]["pictures"], "%s keeps its pictures" % name)
+        check(abs(after["duration"] - before[name]["duration"]) < 1e-6, "%s keeps its audio" % name)
+    status, out = run("--set", "Album=Mit JSON", "--remove-pictures", "--json", native(edited["cover.ogg"]))
+    report = json.loads(out.decode("utf-8"))
+    check(status == 0 and report["tags"]["Album"] == "Mit JSON" and report["pictures"] == [],
+          "--json prints the file as read back: %r" % report)
+    missing = os.path.join(SCRATCH, "missing.flac")
+    status, out = run("--set", "Title=x", native(edited["cover.flac"]), native(missing))
+    check(status == 1 and out.decode("utf-8").splitlines() == [native(edited["cover.flac"]) + ": saved"],
+          "a failed save: exit status 1, the saved file listed (%d %r)" % (status, out))
+    status, _ = run("--set", "Nonsense=1", native(edited["cover.flac"]))
+    check(status == 2, "an unknown slot is a usage error (%d)" % status)
+    for path in edited.values():
+        os.remove(path)
+
 os.remove(unusual)
 for failure in failures:
     print("FAIL:", failure)

@@ -148,3 +148,29 @@ TEST_F(Mp4Malformed, ChunkTablesThatCannotBeTrustedBlockOnlyRebuilds) {
 
 } // namespace
 } // namespace mellodeck::test
+
+namespace mellodeck::test {
+namespace {
+
+// Two item lists in one "meta" (made from an ffmpeg file tagged by mutagen): the first is read, and a
+// save, which would write one list and leave the other, is refused with the file untouched.
+TEST(Mp4TwoItemLists, AreReadButNotRewritten) {
+    MediaLibraryStart();
+    if (!HaveFixture("losses/two-ilst.m4a"))
+        GTEST_SKIP() << "loss fixtures not generated: tests/fixtures/make-losses.sh build/fixtures";
+    TempFolder folder;
+    const auto path = folder.Path() / "two-ilst.m4a";
+    const std::string original = ReadAll(FixturePath("losses/two-ilst.m4a"));
+    WriteAll(path, original);
+    TMPEG4MediaFormat format;
+    ASSERT_TRUE(format.Open(folder.Text("two-ilst.m4a"), true, 0, false));
+    EXPECT_EQ(format.Tags->Title->Value, L"First list");
+    EXPECT_FALSE(format.SaveRefusal.empty());
+    format.Tags->Title->SetValue(L"Changed");
+    EXPECT_FALSE(format.Post(0));
+    EXPECT_EQ(format.LastError, kErrorMPEG4LayoutNotSupported);
+    EXPECT_EQ(ReadAll(path), original);
+}
+
+} // namespace
+} // namespace mellodeck::test

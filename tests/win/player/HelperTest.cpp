@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "StandinCommands.h"
 #include "StandinSession.h"
 #include "media/core/MediaManager.h"
 #include "media/core/PlatformFile.h"
@@ -53,7 +54,7 @@ TEST(WinAmpHelper, PresentHelperConnectsAtOnce) {
     EXPECT_TRUE(m.HelperFileEvent);
     EXPECT_TRUE(m.HelperTagsEvent);
     ASSERT_NE(m.HelperBlock, nullptr);
-    EXPECT_EQ(GetModuleHandleW(kHelperLibraryName), nullptr) << "no library loaded into the manager's process";
+    EXPECT_EQ(GetModuleHandleW(player::kHelperFileName), nullptr) << "no library loaded into the manager's process";
     EXPECT_EQ(m.GetHelperVersion(), helper::kHelperVersion);
     EXPECT_EQ(m.HelperBlock->Version, helper::kBlockVersion);
     // The helper published the file that plays; the manager took it on attaching.
@@ -91,7 +92,7 @@ TEST(WinAmpHelper, LibraryWithoutInstallEntry) {
     TWinAmpManager m;
     m.SetActive(true);
     EXPECT_EQ(m.HelperError, kHelperNoInstallExport);
-    EXPECT_EQ(GetModuleHandleW(kHelperLibraryName), nullptr) << "the library is unloaded again";
+    EXPECT_EQ(GetModuleHandleW(player::kHelperFileName), nullptr) << "the library is unloaded again";
 }
 
 TEST(WinAmpHelper, InstallPluginRestartsThePlayerWithTheHelper) {
@@ -233,9 +234,11 @@ TEST(WinAmpEndToEnd, FileChangesThroughTheHelperNotices) {
 
     m.RestartTimer(false); // no polls: only the helper's notices bring the new file
     // The helper signalled the first file before the manager waited on its event: that notice arrives as
-    // a refresh once the wait thread runs. Let it pass.
-    PumpUntil([] { return false; }, 500);
+    // a refresh once the wait thread runs.
     const std::string same = std::to_string(m.State.Bits());
+    events.clear();
+    ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
+    EXPECT_EQ(events, (std::vector<std::string>{"state " + same + "->" + same}));
     for (int i = 1; i < 3; ++i) {
         SCOPED_TRACE(i);
         events.clear();
@@ -282,8 +285,10 @@ TEST(WinAmpEndToEnd, TrackChangesThroughTheHelper) {
     // From here on only the helper's notices can tell the manager of a new file: no polls. The notice of
     // the first file (signalled before the manager waited) arrives as a refresh first.
     m.RestartTimer(false);
-    PumpUntil([] { return false; }, 500);
     const uint8_t state = m.State.Bits();
+    events.clear();
+    ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
+    EXPECT_EQ(events, (std::vector<std::string>{"state " + std::to_string(state) + "->" + std::to_string(state)}));
     const std::vector<std::string> trackChange = {"artwork", "state " + std::to_string(state) + "->" +
                                                                  std::to_string(state)};
     struct Step {
@@ -315,7 +320,7 @@ TEST(WinAmpEndToEnd, TrackChangesThroughTheHelper) {
     // The playing file's tags change and the player says so: the helper's tags notice reloads them.
     ASSERT_TRUE(CopyFileW(tracks[0].c_str(), tracks[2].c_str(), FALSE));
     events.clear();
-    SendMessageW(m.FindPlayerWindow(), WM_COMMAND, 40999, 0);
+    SendMessageW(m.FindPlayerWindow(), WM_COMMAND, standin::kCommandInfoChanged, 0);
     ASSERT_TRUE(PumpUntil([&] { return events.size() >= 2; }));
     EXPECT_EQ(events, trackChange);
     EXPECT_EQ(m.FileName, tracks[2]);

@@ -1,11 +1,14 @@
 #include "StandinSession.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
 #include "OwnWinePrefix.h"
 #include "media/core/PlatformFile.h"
+#include "common/win/RegKey.h"
+#include "player/PlayerProtocol.h"
 
 namespace mellodeck::test {
 
@@ -65,20 +68,23 @@ StandinSession::~StandinSession() {
 }
 
 void StandinSession::Register(const std::wstring& command, DWORD type) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Winamp.File\\shell\\open\\command", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    const win::RegKey key = win::RegKey::Create(HKEY_LOCAL_MACHINE,
+                                                std::wstring(L"Software\\Classes\\") + player::kCommandKey,
+                                                KEY_SET_VALUE);
+    if (!key)
         throw std::runtime_error("cannot write the player's registration");
-    RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(command.c_str()),
+    RegSetValueExW(key.Get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(command.c_str()),
                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
 }
 
 void StandinSession::RegisterPlayer() { Register(L"\"" + FExe + L"\" \"%1\""); }
 
 void StandinSession::Unregister() {
-    if (InOwnWinePrefix())
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Winamp.File");
+    if (!InOwnWinePrefix())
+        return;
+    // The registration's own key, the first part of the command key's path.
+    const std::wstring command = player::kCommandKey;
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + command.substr(0, command.find(L'\\'))).c_str());
 }
 
 DWORD StandinSession::Start(const std::vector<std::wstring>& args, WORD show) {
@@ -106,7 +112,7 @@ void StandinSession::EndPlayers() {
         return;
     // Every stand-in is one this test process (or a crashed earlier case of this group) started.
     for (int round = 0; round < 20; ++round) {
-        HWND window = FindWindowW(L"Winamp v1.x", nullptr);
+        HWND window = FindWindowW(player::kWindowClass, nullptr);
         if (!window)
             return;
         DWORD pid = 0;
@@ -117,7 +123,8 @@ void StandinSession::EndPlayers() {
             WaitForSingleObject(process, 10000);
             CloseHandle(process);
         }
-        PumpUntil([] { return false; }, 50);
+        // The window of an ended process goes away shortly after the process.
+        PumpUntil([window] { return !IsWindow(window); }, 5000);
     }
 }
 
@@ -138,9 +145,20 @@ int StandinSession::CountLog(const std::string& prefix) const {
     return n;
 }
 
+int StandinSession::CountLine(const std::string& line) const {
+    const auto lines = LogLines();
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
 bool StandinSession::WaitForLog(const std::string& prefix, int count, int timeoutMs) const {
     return PumpUntil([&] { return CountLog(prefix) >= count; }, timeoutMs);
 }
+
+void StandinSession::AddPlugin(const char* buildPath, const std::wstring& name) {
+    fs::copy_file(BuildTreePath(buildPath), fs::path(PluginsFolder()) / name, fs::copy_options::overwrite_existing);
+}
+
+HWND StandinSession::Window() { return FindWindowW(player::kWindowClass, nullptr); }
 
 std::wstring StandinSession::PluginsFolder() const { return (Root.Path() / "Player" / "Plugins").wstring(); }
 

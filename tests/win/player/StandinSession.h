@@ -41,8 +41,15 @@ public:
 
     std::vector<std::string> LogLines() const;
     int CountLog(const std::string& prefix) const;
+    // Lines equal to `line`.
+    int CountLine(const std::string& line) const;
     // Waits (pumping messages) for a log line starting with `prefix`.
     bool WaitForLog(const std::string& prefix, int count = 1, int timeoutMs = 15000) const;
+
+    // Copies a library of the build tree into the player's Plugins folder under `name`.
+    void AddPlugin(const char* buildPath, const std::wstring& name);
+    // The stand-in's main window; nullptr when none runs.
+    static HWND Window();
 
     const std::wstring& PlayerExe() const { return FExe; }
     std::wstring PluginsFolder() const;

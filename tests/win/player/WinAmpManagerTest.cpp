@@ -188,7 +188,7 @@ TEST(WinAmpDriver, PollIntervalsFollowTheState) {
     EXPECT_EQ(m.TimerInterval, 1000u);
 
     // The poll timer drives UpdateState on its own: a state change made in the player shows up.
-    SendMessageW(m.FindPlayerWindow(), WM_COMMAND, 40045, 0);
+    SendMessageW(m.FindPlayerWindow(), WM_COMMAND, player::kCommandPlay, 0);
     EXPECT_TRUE(PumpUntil([&] { return Has(m, csPlaying); }, 5000));
     EXPECT_EQ(m.TimerInterval, 500u);
 
@@ -241,11 +241,12 @@ TEST(WinAmpLaunch, MinimisedAndNormal) {
         ASSERT_FALSE(Has(m, csLanched));
         ASSERT_TRUE(m.Launch(mode));
         EXPECT_FALSE(m.Launching);
-        ASSERT_TRUE(s.WaitForLog("start"));
-        EXPECT_EQ(s.CountLog(mode == lmMinimized ? "start pid" : "start pid"), 1);
-        const auto lines = s.LogLines();
-        const std::string expectedShow = mode == lmMinimized ? " show 6" : " show 5";
-        EXPECT_NE(lines.front().find(expectedShow), std::string::npos) << lines.front();
+        ASSERT_TRUE(s.WaitForLog("start pid"));
+        ASSERT_EQ(s.CountLog("start pid"), 1);
+        // The stand-in logs the show command it was started with: minimised (6) or shown (5).
+        const std::string started = s.LogLines().front();
+        const std::string show = started.substr(started.rfind(' ') + 1);
+        EXPECT_EQ(show, mode == lmMinimized ? "6" : "5") << started;
         ASSERT_NE(m.FindPlayerWindow(), nullptr);
         EXPECT_EQ(IsIconic(m.PlayerWindow) != FALSE, mode == lmMinimized);
         EXPECT_EQ(m.PlayerVisible(), mode == lmNormal);

@@ -14,18 +14,27 @@
 //   /pos <n>          start at this playlist index
 //   /noplay           do not start playing the files given
 //   /pause            start paused
+//   /clock            also log "clock <index> <ticks>" when an entry starts, ticks of the performance
+//                     counter (one clock for every process of the machine), for timing what follows
 //   other arguments   files for the playlist (played at once unless /noplay)
-// Private command for tests: WM_COMMAND 40999 tells the plug-ins that the current file's information
-// changed (as the player does after a tag edit).
+// Misbehaviours to test the manager with:
+//   /hang <s>             kCommandHang stops answering messages for this long (default 10)
+//   /refuse <file>        the plug-in of that file name does not come up: its init counts as returning 1
+//   /windowdelay <ms>     start slowly: the main window appears this long after the start
+//   /plugindelay <ms>     and the plug-ins load this long after the window
+// Plug-ins load in the order of their file names. The private commands for tests are in
+// StandinCommands.h.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "StandinCommands.h"
 #include "StandinPlaylist.h"
 #include "helper/GeneralPurposePlugin.h"
 #include "media/core/MediaManager.h"
@@ -36,16 +45,16 @@ using namespace mellodeck::standin;
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"Winamp v1.x";
 constexpr UINT_PTR kClockTimer = 1;
 constexpr UINT_PTR kLifetimeTimer = 2;
+constexpr UINT_PTR kPluginTimer = 3;
 constexpr UINT WM_SHOW_SETUP = WM_APP + 1;
-constexpr WPARAM kCommandInfoChanged = 40999;
 
 struct LoadedPlugin {
     HMODULE Module;
     helper::TGeneralPurposePlugin* Record;
     std::wstring Name;
+    bool Quit = false;
 };
 
 HWND gWindow = nullptr;
@@ -55,7 +64,9 @@ std::wstring gExePath;
 std::vector<LoadedPlugin> gPlugins;
 bool gRestart = false;
 bool gSetup = false;
-bool gPluginsQuit = false;
+bool gClock = false;
+int gHangSeconds = 10;
+std::vector<std::wstring> gRefused; // plug-in file names whose init fails
 
 void Log(const std::wstring& line) {
     if (gLogPath.empty())
@@ -94,19 +105,32 @@ void AnnounceStart() {
     const Entry* e = gPlaylist.Current();
     if (!e)
         return;
+    if (gClock) {
+        LARGE_INTEGER now{};
+        QueryPerformanceCounter(&now);
+        Log(L"clock " + std::to_wstring(gPlaylist.Index()) + L" " + std::to_wstring(now.QuadPart));
+    }
     Log(L"playing " + std::to_wstring(gPlaylist.Index()) + L" " + e->Path);
-    SendMessageW(gWindow, WM_USER, reinterpret_cast<WPARAM>(e->AnsiPath.c_str()), helper::kIpcPlayingFile);
-    SendMessageW(gWindow, WM_USER, reinterpret_cast<WPARAM>(e->Path.c_str()), helper::kIpcPlayingFileW);
+    SendMessageW(gWindow, WM_USER, reinterpret_cast<WPARAM>(e->AnsiPath.c_str()), player::kIpcPlayingFile);
+    SendMessageW(gWindow, WM_USER, reinterpret_cast<WPARAM>(e->Path.c_str()), player::kIpcPlayingFileW);
 }
 
 void LoadPlugins() {
     const std::wstring dir = Folder(gExePath) + L"\\Plugins\\";
+    std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};
     HANDLE search = FindFirstFileW((dir + L"gen_*.dll").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::wstring name = found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            names.push_back(found.cFileName);
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    // The folder's listing order differs between file systems; tests need to know which plug-in is first.
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
+        return lstrcmpiW(a.c_str(), b.c_str()) < 0;
+    });
+    for (const std::wstring& name : names) {
         HMODULE module = LoadLibraryW((dir + name).c_str());
         if (!module) {
             Log(L"plugin " + name + L" not loaded " + std::to_wstring(GetLastError()));
@@ -123,24 +147,33 @@ void LoadPlugins() {
         }
         record->hwndParent = gWindow;
         record->hDllInstance = module;
-        const int result = record->init ? record->init() : 1;
+        const bool refused = std::any_of(gRefused.begin(), gRefused.end(), [&](const std::wstring& r) {
+            return lstrcmpiW(r.c_str(), name.c_str()) == 0;
+        });
+        // A refused plug-in stands for one whose init fails inside this player (a wrong build, a missing
+        // dependency): it is never initialised and is unloaded again.
+        const int result = refused ? 1 : record->init ? record->init() : 1;
         Log(L"plugin " + name + L" init " + std::to_wstring(result));
         if (result != 0) {
             FreeLibrary(module);
             continue;
         }
         gPlugins.push_back({module, record, name});
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    }
+}
+
+void QuitPlugin(LoadedPlugin& plugin) {
+    if (plugin.Quit)
+        return;
+    plugin.Quit = true;
+    if (plugin.Record->quit)
+        plugin.Record->quit();
+    Log(L"plugin " + plugin.Name + L" quit");
 }
 
 void QuitPlugins() {
-    if (gPluginsQuit)
-        return;
-    gPluginsQuit = true;
     for (auto it = gPlugins.rbegin(); it != gPlugins.rend(); ++it)
-        if (it->Record->quit)
-            it->Record->quit();
+        QuitPlugin(*it);
 }
 
 LRESULT ExtendedFileInfo(const helper::TExtendedFileInfoW* info) {
@@ -169,83 +202,100 @@ LRESULT ExtendedFileInfo(const helper::TExtendedFileInfoW* info) {
 LRESULT UserMessage(WPARAM wParam, LPARAM id) {
     const Entry* current = gPlaylist.Current();
     switch (id) {
-    case 101: // clear the playlist
+    case player::kIpcClearPlaylist:
         Log(L"clear");
         gPlaylist.Clear();
         return 0;
-    case 104:
+    case player::kIpcIsPlaying:
         return static_cast<LRESULT>(gPlaylist.State());
-    case 105: // position in ms, or the track's length in seconds; -1 when nothing is loaded
+    case player::kIpcGetOutputTime: // position in ms, or the track's length in seconds; -1 when nothing is loaded
         if (!current)
             return -1;
         return wParam == 1 ? static_cast<LRESULT>((current->LengthMs + 500) / 1000)
                            : static_cast<LRESULT>(gPlaylist.Position());
-    case 106:
+    case player::kIpcJumpToTime:
         Log(L"seek " + std::to_wstring(static_cast<uint32_t>(wParam)));
         gPlaylist.SeekTo(static_cast<int64_t>(static_cast<uint32_t>(wParam)));
         return 0;
-    case 124:
+    case player::kIpcGetListLength:
         return gPlaylist.Count();
-    case 125:
+    case player::kIpcGetListPos:
         return gPlaylist.Index();
-    case 135: // restart: close, then start again with the same playlist
+    case player::kIpcRestart: // close, then start again with the same playlist
         Log(L"restart");
         gRestart = true;
         PostMessageW(gWindow, WM_CLOSE, 0, 0);
         return 0;
-    case 211: {
+    case player::kIpcGetPlaylistFile: {
         const Entry* e = gPlaylist.At(static_cast<int>(wParam));
         return e ? reinterpret_cast<LRESULT>(e->AnsiPath.c_str()) : 0;
     }
-    case 214: {
+    case player::kIpcGetPlaylistFileW: {
         const Entry* e = gPlaylist.At(static_cast<int>(wParam));
         return e ? reinterpret_cast<LRESULT>(e->Path.c_str()) : 0;
     }
-    case 250:
+    case player::kIpcGetShuffle:
         return gPlaylist.Shuffle ? 1 : 0;
-    case 251:
+    case player::kIpcGetRepeat:
         return gPlaylist.Repeat ? 1 : 0;
-    case 252:
+    case player::kIpcSetShuffle:
         gPlaylist.Shuffle = wParam != 0;
         Log(L"shuffle " + std::to_wstring(wParam));
         return 0;
-    case 253:
+    case player::kIpcSetRepeat:
         gPlaylist.Repeat = wParam != 0;
         Log(L"repeat " + std::to_wstring(wParam));
         return 0;
-    case helper::kIpcGetExtendedFileInfoW:
+    case player::kIpcGetExtendedFileInfoW:
         return ExtendedFileInfo(reinterpret_cast<const helper::TExtendedFileInfoW*>(wParam));
     default: // including the notices it sends itself for its plug-ins
         return 0;
     }
 }
 
-LRESULT Command(WPARAM id) {
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+LRESULT Command(WPARAM id, LPARAM lParam) {
     Log(L"command " + std::to_wstring(id));
     switch (id) {
-    case 40001:
+    case player::kCommandClose:
         PostMessageW(gWindow, WM_CLOSE, 0, 0);
         return 0;
-    case 40044:
-    case 40048: {
+    case player::kCommandPrevious:
+    case player::kCommandNext: {
         const bool running = gPlaylist.State() != Status::Stopped;
-        if (gPlaylist.Move(id == 40048 ? 1 : -1) && running && gPlaylist.Start())
+        if (gPlaylist.Move(id == player::kCommandNext ? 1 : -1) && running && gPlaylist.Start())
             AnnounceStart();
         return 0;
     }
-    case 40045: // play: the current entry from its start (also when paused)
+    case player::kCommandPlay: // play: the current entry from its start (also when paused)
         if (gPlaylist.Start())
             AnnounceStart();
         return 0;
-    case 40046:
+    case player::kCommandPause:
         gPlaylist.TogglePause();
         return 0;
-    case 40047:
+    case player::kCommandStop:
         gPlaylist.Stop();
         return 0;
     case kCommandInfoChanged:
-        SendMessageW(gWindow, WM_USER, helper::kIpcCallbackMiscTitle, helper::kIpcCallbackMisc);
+        SendMessageW(gWindow, WM_USER, player::kIpcCallbackMiscTitle, player::kIpcCallbackMisc);
         return 0;
+    case kCommandHang:
+        // Nothing of this thread runs meanwhile: no message is answered, no timer fires.
+        Log(L"hang " + std::to_wstring(gHangSeconds));
+        Sleep(static_cast<DWORD>(gHangSeconds) * 1000);
+        Log(L"answering");
+        return 0;
+    case kCommandQuitPlugin:
+        if (lParam >= 0 && static_cast<size_t>(lParam) < gPlugins.size())
+            QuitPlugin(gPlugins[static_cast<size_t>(lParam)]);
+        return 0;
+    case kCommandReportProcedure: {
+        const bool own = GetWindowLongPtrW(gWindow, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&WindowProc);
+        Log(own ? L"wndproc own" : L"wndproc hooked");
+        return 0;
+    }
     }
     return 0;
 }
@@ -255,10 +305,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_USER:
         return UserMessage(wParam, lParam);
     case WM_COMMAND:
-        return Command(LOWORD(wParam));
+        return Command(LOWORD(wParam), lParam);
     case WM_COPYDATA: {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (!data || data->dwData != 100 || !data->lpData || data->cbData == 0)
+        if (!data || data->dwData != player::kCopyDataEnqueue || !data->lpData || data->cbData == 0)
             return FALSE;
         const char* text = static_cast<const char*>(data->lpData);
         const std::string path(text, strnlen(text, data->cbData));
@@ -273,6 +323,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (wParam == kLifetimeTimer) {
             Log(L"lifetime over");
             PostMessageW(window, WM_CLOSE, 0, 0);
+        }
+        if (wParam == kPluginTimer) {
+            KillTimer(window, kPluginTimer);
+            LoadPlugins();
         }
         return 0;
     case WM_SHOW_SETUP: {
@@ -326,7 +380,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
 
     std::vector<std::wstring> files;
     DWORD parent = 0;
-    int lifetime = 300, position = 0;
+    int lifetime = 300, position = 0, windowDelay = 0, pluginDelay = 0;
     bool play = true, pause = false;
     const std::vector<std::wstring> args = Arguments();
     for (size_t i = 0; i < args.size(); ++i) {
@@ -352,6 +406,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
             play = false;
         else if (a == L"/pause")
             pause = true;
+        else if (a == L"/clock")
+            gClock = true;
+        else if (a == L"/hang" && hasValue)
+            gHangSeconds = std::stoi(args[++i]);
+        else if (a == L"/refuse" && hasValue)
+            gRefused.push_back(args[++i]);
+        else if (a == L"/windowdelay" && hasValue)
+            windowDelay = std::stoi(args[++i]);
+        else if (a == L"/plugindelay" && hasValue)
+            pluginDelay = std::stoi(args[++i]);
         else
             files.push_back(a);
     }
@@ -365,17 +429,25 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kClassName;
+    wc.lpszClassName = player::kWindowClass;
     RegisterClassExW(&wc);
-    gWindow = CreateWindowExW(0, kClassName, L"Stand-in player", WS_OVERLAPPEDWINDOW, 40, 40, 320, 120, nullptr,
-                              nullptr, instance, nullptr);
+    if (windowDelay > 0) {
+        Log(L"window delayed " + std::to_wstring(windowDelay));
+        Sleep(static_cast<DWORD>(windowDelay));
+    }
+    gWindow = CreateWindowExW(0, player::kWindowClass, L"Stand-in player", WS_OVERLAPPEDWINDOW, 40, 40, 320, 120,
+                              nullptr, nullptr, instance, nullptr);
     if (!gWindow)
         return 1;
     Log(L"start pid " + std::to_wstring(GetCurrentProcessId()) + L" show " + std::to_wstring(showCommand));
     ShowWindow(gWindow, showCommand);
     UpdateWindow(gWindow);
 
-    LoadPlugins();
+    // A player that starts slowly has its window up, and answers, before its plug-ins run.
+    if (pluginDelay > 0)
+        SetTimer(gWindow, kPluginTimer, static_cast<UINT>(pluginDelay), nullptr);
+    else
+        LoadPlugins();
     SetTimer(gWindow, kClockTimer, 50, nullptr);
     if (lifetime > 0)
         SetTimer(gWindow, kLifetimeTimer, static_cast<UINT>(lifetime) * 1000, nullptr);

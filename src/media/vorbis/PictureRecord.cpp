@@ -1,0 +1,215 @@
+#include "media/vorbis/PictureRecord.h"
+
+#include <cstring>
+
+#include "media/core/MediaManager.h"
+#include "media/core/PlatformFile.h"
+
+namespace mellodeck {
+namespace {
+
+uint32_t GetBE32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+           p[3];
+}
+
+void PutBE32(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v >> 24));
+    out.push_back(static_cast<uint8_t>(v >> 16));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+    out.push_back(static_cast<uint8_t>(v));
+}
+
+const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+int Base64Value(char c) {
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+} // namespace
+
+bool ParsePictureRecord(const uint8_t* bytes, size_t size, TPictureRecord& record) {
+    size_t at = 0;
+    auto u32 = [&](uint32_t& v) {
+        if (size - at < 4)
+            return false;
+        v = GetBE32(bytes + at);
+        at += 4;
+        return true;
+    };
+    auto text = [&](std::string& s) {
+        uint32_t n;
+        if (!u32(n) || n > size - at)
+            return false;
+        s.assign(reinterpret_cast<const char*>(bytes + at), n);
+        at += n;
+        return true;
+    };
+    uint32_t dataSize;
+    if (!u32(record.Type) || !text(record.Mime) || !text(record.Description) || !u32(record.Width) ||
+        !u32(record.Height) || !u32(record.Depth) || !u32(record.Colors) || !u32(dataSize) || dataSize > size - at)
+        return false;
+    record.Data = bytes + at;
+    record.DataSize = dataSize;
+    return true;
+}
+
+std::vector<uint8_t> BuildPictureRecord(const TPictureRecord& record) {
+    std::vector<uint8_t> out;
+    out.reserve(32 + record.Mime.size() + record.Description.size() + record.DataSize);
+    PutBE32(out, record.Type);
+    PutBE32(out, static_cast<uint32_t>(record.Mime.size()));
+    out.insert(out.end(), record.Mime.begin(), record.Mime.end());
+    PutBE32(out, static_cast<uint32_t>(record.Description.size()));
+    out.insert(out.end(), record.Description.begin(), record.Description.end());
+    PutBE32(out, record.Width);
+    PutBE32(out, record.Height);
+    PutBE32(out, record.Depth);
+    PutBE32(out, record.Colors);
+    PutBE32(out, static_cast<uint32_t>(record.DataSize));
+    if (record.DataSize)
+        out.insert(out.end(), record.Data, record.Data + record.DataSize);
+    return out;
+}
+
+bool DecodeBase64(std::string_view text, std::vector<uint8_t>& out, size_t limit) {
+    out.clear();
+    if (text.size() % 4 != 0 || text.size() / 4 * 3 > limit + 2)
+        return false;
+    out.reserve(text.size() / 4 * 3);
+    for (size_t i = 0; i < text.size(); i += 4) {
+        int v[4];
+        int padding = 0;
+        for (int k = 0; k < 4; ++k) {
+            const char c = text[i + k];
+            if (c == '=' && i + 4 == text.size() && k >= 2) {
+                v[k] = 0;
+                ++padding;
+            } else if (padding || (v[k] = Base64Value(c)) < 0) {
+                return false;
+            }
+        }
+        const uint32_t group = static_cast<uint32_t>(v[0] << 18 | v[1] << 12 | v[2] << 6 | v[3]);
+        out.push_back(static_cast<uint8_t>(group >> 16));
+        if (padding < 2)
+            out.push_back(static_cast<uint8_t>(group >> 8));
+        if (padding < 1)
+            out.push_back(static_cast<uint8_t>(group));
+    }
+    return out.size() <= limit;
+}
+
+std::string EncodeBase64(const uint8_t* bytes, size_t size) {
+    std::string out;
+    out.reserve((size + 2) / 3 * 4);
+    for (size_t i = 0; i < size; i += 3) {
+        const size_t n = size - i < 3 ? size - i : 3;
+        uint32_t group = static_cast<uint32_t>(bytes[i]) << 16;
+        if (n > 1)
+            group |= static_cast<uint32_t>(bytes[i + 1]) << 8;
+        if (n > 2)
+            group |= bytes[i + 2];
+        out += kAlphabet[(group >> 18) & 63];
+        out += kAlphabet[(group >> 12) & 63];
+        out += n > 1 ? kAlphabet[(group >> 6) & 63] : '=';
+        out += n > 2 ? kAlphabet[group & 63] : '=';
+    }
+    return out;
+}
+
+bool TStandardPictureItem::Unchanged() const {
+    return SourceKey != 0 && !Modified && HasData() && Data.size() == Source.DataSize && MIMEType == Source.Mime &&
+           PictureType == Source.Type && Description == SourceDescription8;
+}
+
+void TStandardPictureItem::Assign(const TPictureItem& source) {
+    TPictureItem::Assign(source);
+    // A copy is a new picture of its container, not the record the source was read from.
+    SourceKey = 0;
+}
+
+void TVorbisPictureTag::Clear() {
+    const bool had = !Items.empty();
+    TBasePictureTag::Clear();
+    SetModified(had);
+}
+
+TPictureItem* TVorbisPictureTag::AddRecord(const TPictureRecord& record, uint64_t key) {
+    auto* item = static_cast<TStandardPictureItem*>(Add());
+    item->SourceKey = key;
+    item->Source = record;
+    item->Source.Data = nullptr;
+    item->MIMEType = record.Mime;
+    item->PictureType = static_cast<uint8_t>(record.Type);
+    item->Description = WideToAnsi(Utf8ToWide(record.Description)); // the field holds 8-bit text
+    item->SourceDescription8 = item->Description;
+    DecodePictureByMime(*item, record.Data, record.DataSize);
+    if (!item->HasData())
+        item->SetData(record.Data, record.DataSize);
+    item->Modified = false;
+    Exists = true;
+    return item;
+}
+
+TStandardPictureItem* TVorbisPictureTag::FindSource(uint64_t key) const {
+    for (const auto& item : Items) {
+        auto* standard = dynamic_cast<TStandardPictureItem*>(item.get());
+        if (standard && standard->SourceKey == key)
+            return standard;
+    }
+    return nullptr;
+}
+
+std::vector<uint8_t> RecordForItem(const TPictureItem& item) {
+    TPictureRecord record;
+    record.Type = item.PictureType;
+    record.Description = WideToUtf8(AnsiToWide(item.Description));
+    std::vector<uint8_t> jpeg;
+    if (item.HasData()) {
+        record.Mime = item.MIMEType;
+        record.Data = item.Data.data();
+        record.DataSize = item.Data.size();
+    } else if (item.HasBitmap()) {
+        Bitmap32 limited = *item.Bitmap;
+        if (ImageTagLimiter())
+            ImageTagLimiter()->Limit(&limited);
+        {
+            auto lease = TMediaManager::AcquireJpegImage();
+            if (!EncodeJpeg(limited, jpeg, 80))
+                return {};
+        }
+        record.Mime = "image/jpeg";
+        record.Data = jpeg.data();
+        record.DataSize = jpeg.size();
+        record.Width = static_cast<uint32_t>(limited.Width());
+        record.Height = static_cast<uint32_t>(limited.Height());
+        record.Depth = 24;
+    } else {
+        return {};
+    }
+    if (item.HasBitmap() && record.Width == 0) {
+        record.Width = static_cast<uint32_t>(item.Bitmap->Width());
+        record.Height = static_cast<uint32_t>(item.Bitmap->Height());
+        record.Depth = 24;
+    }
+    if (const auto* standard = dynamic_cast<const TStandardPictureItem*>(&item);
+        standard && standard->SourceKey != 0 && item.HasData()) {
+        record.Width = standard->Source.Width;
+        record.Height = standard->Source.Height;
+        record.Depth = standard->Source.Depth;
+        record.Colors = standard->Source.Colors;
+    }
+    return BuildPictureRecord(record);
+}
+
+} // namespace mellodeck
