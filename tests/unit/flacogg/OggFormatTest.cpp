@@ -353,7 +353,7 @@ TEST_F(OggTest, HeaderPagesInterleavedWithAnotherStreamAreReadButNotRewritten) {
     EXPECT_EQ(format.ExtraTags->Comment(2)->Value.size(), 150000u);
     format.Tags->Artist->SetValue(L"x");
     EXPECT_FALSE(format.Post(0));
-    EXPECT_EQ(format.LastError, TOggMediaFormat::kErrorUnsupportedLayout);
+    EXPECT_EQ(format.LastError, kErrorOggLayout);
     EXPECT_TRUE(ReadAll(NativePath(path)) == bytes);
 }
 

@@ -168,7 +168,7 @@ TEST(Mp4TwoItemLists, AreReadButNotRewritten) {
     EXPECT_FALSE(format.SaveRefusal.empty());
     format.Tags->Title->SetValue(L"Changed");
     EXPECT_FALSE(format.Post(0));
-    EXPECT_EQ(format.LastError, kErrorMPEG4LayoutNotSupported);
+    EXPECT_EQ(format.LastError, kErrorLayoutNotWritable);
     EXPECT_EQ(ReadAll(path), original);
 }
 
