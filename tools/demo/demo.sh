@@ -106,10 +106,10 @@ fi
 
 if [ "$docs" = 1 ] && [ -f "$OUT/index.md" ]; then
     mkdir -p "$ROOT/docs"
-    for shot in 02-not-running 05-next 08-no-tags 11-wide; do
+    for shot in 02-not-running 05-next 08-no-tags 11-wide 12-about; do
         cp "$OUT/$shot.png" "$ROOT/docs/demo-$shot.png"
     done
-    say "copied four pictures into docs/"
+    say "copied five pictures into docs/"
 fi
 
 say "the pictures and their index"

@@ -661,7 +661,9 @@ struct TDemoWalk::TImpl {
                         ::Sleep(200);
                         TDemoCapture& out = ShootDialog(dialog, L"1" + std::to_wstring(3 + i) + L"-options-" +
                                                                     std::to_wstring(i + 1) + L".png",
-                                                        L"The options page, its \"" + std::wstring(name) + L"\" sheet");
+                                                        L"The options page, its \"" + std::wstring(name) +
+                                                            L"\" sheet, in the property frame the sidebar opens (under "
+                                                            L"Wine the frame is a little narrower than the page asks for)");
                         if (TabCtrl_GetCurSel(tabs) != i)
                             out.Failures.push_back(L"the sheet did not come up");
                     }
