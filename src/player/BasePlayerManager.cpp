@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "common/FileUtils.h"
+#include "common/ScopeExit.h"
 #include "imaging/ImageCodecs.h"
 #include "media/core/MediaManager.h"
 #include "media/core/PlatformFile.h"
@@ -90,10 +91,7 @@ void TBasePlayerManager::ReloadMediaInformation() {
         return;
     // The guard changes the state without an event and is dropped on every way out.
     State += {csReloadingMediaInformation};
-    struct Guard {
-        TControlStates& State;
-        ~Guard() { State -= {csReloadingMediaInformation}; }
-    } guard{State};
+    ScopeExit guard{[this] { State -= {csReloadingMediaInformation}; }};
 
     if (FStateOnly)
         return;
@@ -119,10 +117,7 @@ void TBasePlayerManager::ReloadMediaInformation() {
         HelperFallback(folder);
         return;
     }
-    struct CloseGuard {
-        TBaseMediaFormat& Format;
-        ~CloseGuard() { Format.Close(0); }
-    } closeGuard{*format};
+    ScopeExit closeGuard{[&format] { format->Close(0); }};
 
     // One poll while the file is open; the events it causes run under the reload guard.
     UpdateState();
