@@ -1,10 +1,15 @@
 #include "OwnWinePrefix.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -31,16 +36,31 @@ fs::path WinePath(const std::string& linuxPath) {
 
 bool InOwnWinePrefix() {
 #ifdef _WIN32
-    // The system folder this program sees is the own prefix's drive_c\windows: true only under Wine with
-    // that prefix (on Windows itself drive Z: holds no such folder), however its path is spelled.
-    const char* windows = std::getenv("windir");
+    // The system folder's drive is the own prefix's drive_c when a probe written at that drive's root
+    // shows up there. Compared by content rather than by file identity: Wine gives drive C: and drive Z:
+    // different volume serial numbers, so the same folder reached through both never reads as one file.
     std::error_code ec;
-    const fs::path own = WinePath(std::string(MELLODECK_BINARY_DIR) + "/wineprefix/drive_c/windows");
-    const fs::path system = fs::path(windows ? windows : "C:\\windows");
-    const bool same = fs::exists(own, ec) && fs::equivalent(own, system, ec) && !ec;
-    // WINEPREFIX, when Wine hands it on, must agree.
+    const fs::path own = WinePath(std::string(MELLODECK_BINARY_DIR) + "/wineprefix/drive_c");
+    if (!fs::is_directory(own, ec))
+        return false;
+    const char* windows = std::getenv("windir");
+    const fs::path root = fs::path(windows && *windows ? windows : "C:\\windows").root_path();
+    static int counter = 0;
+    const std::string name = "mellodeck-prefix-probe-" + std::to_string(_getpid()) + "-" + std::to_string(++counter);
+    const fs::path probe = root / name;
+    {
+        std::ofstream out(probe, std::ios::binary);
+        out << name;
+        if (!out)
+            return false;
+    }
+    bool same = fs::exists(own / name, ec);
+    // WINEPREFIX, when Wine hands it on, must name the same folder.
     const std::string named = PrefixVariable();
-    return same && (named.empty() || (fs::equivalent(WinePath(named + "/drive_c/windows"), own, ec) && !ec));
+    if (same && !named.empty())
+        same = fs::exists(WinePath(named + "/drive_c/" + name), ec);
+    fs::remove(probe, ec);
+    return same;
 #else
     return false;
 #endif

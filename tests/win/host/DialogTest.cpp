@@ -19,6 +19,9 @@
 namespace mellodeck::test {
 namespace {
 
+using standin::FindControl;
+using standin::TabText;
+
 struct LanguageScope {
     explicit LanguageScope(uint16_t language) { SetSystemLanguageOverride(language); }
     ~LanguageScope() { SetSystemLanguageOverride(0); }
@@ -88,35 +91,6 @@ TEST(Dialogs, TheAboutBoxLaysItselfOutAndSpeaksFrenchOnAFrenchSystem) {
     EXPECT_NE(french.Desc.find(L"l\u2019album."), std::wstring::npos);
     EXPECT_EQ(french.Formats, L"Les types de fichiers support\u00e9s incluent le MP3, OGG, FLAC.");
     EXPECT_EQ(french.Version, english.Version);
-}
-
-HWND FindControl(HWND root, int id) {
-    struct Search {
-        int Id;
-        HWND Found;
-    } search{id, nullptr};
-    ::EnumChildWindows(
-        root,
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            if (::GetDlgCtrlID(w) == s->Id) {
-                s->Found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
-
-std::wstring TabText(HWND tabs, int index) {
-    wchar_t text[64] = {};
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.cchTextMax = 64;
-    TabCtrl_GetItem(tabs, index, &item);
-    return text;
 }
 
 TEST(Dialogs, TheOptionsPageInFrenchKeepsItsInterfaceTabAndMakesRoomForLongerLabels) {

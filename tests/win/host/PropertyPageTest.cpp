@@ -7,6 +7,7 @@
 
 #include "FakeSideBarControl.h"
 #include "HostTestSupport.h"
+#include "SidebarSite.h"
 #include "common/win/ComInit.h"
 #include "common/win/ComPtr.h"
 #include "common/win/UserObjects.h"
@@ -15,6 +16,8 @@
 
 namespace mellodeck::test {
 namespace {
+
+using standin::FindControl;
 
 using win::ComPtr;
 
@@ -32,25 +35,6 @@ public:
     HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
 };
-
-HWND FindControl(HWND root, int id) {
-    struct Search {
-        int Id;
-        HWND Found;
-    } search{id, nullptr};
-    ::EnumChildWindows(
-        root,
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            if (::GetDlgCtrlID(w) == s->Id) {
-                s->Found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
 
 RECT Bounds(HWND w) {
     RECT r{};

@@ -587,22 +587,11 @@ struct TDemoWalk::TImpl {
     // The tab control of the options page: the one with the page's three sheets (the property frame has
     // its own, for its one page).
     static HWND SheetTabs(HWND dialog) {
-        struct TSearch {
-            HWND Found = nullptr;
-        } search;
-        ::EnumChildWindows(
-            dialog,
-            [](HWND w, LPARAM p) -> BOOL {
-                wchar_t cls[32] = {};
-                ::GetClassNameW(w, cls, 32);
-                if (std::wstring(cls) == WC_TABCONTROLW && TabCtrl_GetItemCount(w) == 3) {
-                    reinterpret_cast<TSearch*>(p)->Found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.Found;
+        return standin::FindDescendant(dialog, [](HWND w) {
+            wchar_t cls[32] = {};
+            ::GetClassNameW(w, cls, 32);
+            return std::wstring(cls) == WC_TABCONTROLW && TabCtrl_GetItemCount(w) == 3;
+        });
     }
 
     // The About box (the sidebar's command 1) and each sheet of the options page in the sidebar's property
@@ -648,12 +637,7 @@ struct TDemoWalk::TImpl {
                 [&](HWND dialog) {
                     HWND tabs = SheetTabs(dialog);
                     for (int i = 0; tabs && i < 3; ++i) {
-                        wchar_t name[64] = {};
-                        TCITEMW item{};
-                        item.mask = TCIF_TEXT;
-                        item.pszText = name;
-                        item.cchTextMax = 64;
-                        TabCtrl_GetItem(tabs, i, &item);
+                        const std::wstring name = standin::TabText(tabs, i);
                         TabCtrl_SetCurSel(tabs, i);
                         NMHDR changed{tabs, static_cast<UINT_PTR>(::GetDlgCtrlID(tabs)), TCN_SELCHANGE};
                         ::SendMessageW(::GetParent(tabs), WM_NOTIFY, changed.idFrom, reinterpret_cast<LPARAM>(&changed));
@@ -661,7 +645,7 @@ struct TDemoWalk::TImpl {
                         ::Sleep(200);
                         TDemoCapture& out = ShootDialog(dialog, L"1" + std::to_wstring(3 + i) + L"-options-" +
                                                                     std::to_wstring(i + 1) + L".png",
-                                                        L"The options page, its \"" + std::wstring(name) +
+                                                        L"The options page, its \"" + name +
                                                             L"\" sheet, in the property frame the sidebar opens (under "
                                                             L"Wine the frame is a little narrower than the page asks for)");
                         if (TabCtrl_GetCurSel(tabs) != i)

@@ -1,5 +1,7 @@
 #include "SidebarSite.h"
 
+#include <commctrl.h>
+
 #include <png.h>
 #include <shlobj.h>
 
@@ -325,14 +327,11 @@ HRESULT TSidebarHost::DropFiles(const std::vector<std::wstring>& files, int x, i
     return hr;
 }
 
-bool TSidebarHost::CapturePixels(std::vector<uint32_t>& pixels, int& width, int& height) const {
-    HWND w = ControlWindow();
-    if (!w)
-        return false;
-    RECT client{};
-    ::GetClientRect(w, &client);
-    width = client.right;
-    height = client.bottom;
+namespace {
+
+// Pixels of what `draw` paints into a top-down 32-bit bitmap of width x height, alpha forced to 255 (GDI
+// leaves it 0).
+bool PaintToPixels(int width, int height, const std::function<void(HDC)>& draw, std::vector<uint32_t>& pixels) {
     if (width <= 0 || height <= 0)
         return false;
     BITMAPINFO info{};
@@ -349,14 +348,29 @@ bool TSidebarHost::CapturePixels(std::vector<uint32_t>& pixels, int& width, int&
     win::MemoryDC dc = win::MemoryDC::CreateCompatible(nullptr);
     {
         win::SelectGuard select(dc.Get(), bitmap.Get());
-        ::SendMessageW(w, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT | PRF_ERASEBKGND);
+        draw(dc.Get());
         ::GdiFlush();
     }
     const auto* source = static_cast<const uint32_t*>(bits);
     pixels.assign(source, source + static_cast<size_t>(width) * height);
     for (uint32_t& p : pixels)
-        p |= 0xFF000000u; // GDI leaves alpha 0
+        p |= 0xFF000000u;
     return true;
+}
+
+} // namespace
+
+bool TSidebarHost::CapturePixels(std::vector<uint32_t>& pixels, int& width, int& height) const {
+    HWND w = ControlWindow();
+    if (!w)
+        return false;
+    RECT client{};
+    ::GetClientRect(w, &client);
+    width = client.right;
+    height = client.bottom;
+    return PaintToPixels(width, height, [w](HDC dc) {
+        ::SendMessageW(w, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    }, pixels);
 }
 
 bool TSidebarHost::CapturePng(const std::wstring& path) const {
@@ -419,31 +433,11 @@ bool CaptureWindowPng(HWND window, const std::wstring& path) {
     RECT r{};
     ::GetWindowRect(window, &r);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    win::GdiObject<HBITMAP> bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap)
-        return false;
-    win::MemoryDC dc = win::MemoryDC::CreateCompatible(nullptr);
-    {
-        win::SelectGuard select(dc.Get(), bitmap.Get());
+    std::vector<uint32_t> pixels;
+    return PaintToPixels(width, height, [&r, width, height](HDC dc) {
         win::WindowDC screen(nullptr);
-        ::BitBlt(dc.Get(), 0, 0, width, height, screen.Get(), r.left, r.top, SRCCOPY);
-        ::GdiFlush();
-    }
-    const auto* source = static_cast<const uint32_t*>(bits);
-    std::vector<uint32_t> pixels(source, source + static_cast<size_t>(width) * height);
-    for (uint32_t& p : pixels)
-        p |= 0xFF000000u;
-    return WritePng(path, pixels, width, height);
+        ::BitBlt(dc, 0, 0, width, height, screen.Get(), r.left, r.top, SRCCOPY);
+    }, pixels) && WritePng(path, pixels, width, height);
 }
 
 namespace {
@@ -469,6 +463,44 @@ BOOL CALLBACK FindDialog(HWND w, LPARAM p) {
 }
 
 } // namespace
+
+namespace {
+
+struct TDescendantSearch {
+    const std::function<bool(HWND)>* Match;
+    HWND Found;
+};
+
+BOOL CALLBACK VisitDescendant(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<TDescendantSearch*>(p);
+    if ((*s->Match)(w)) {
+        s->Found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindDescendant(HWND root, const std::function<bool(HWND)>& match) {
+    TDescendantSearch search{&match, nullptr};
+    ::EnumChildWindows(root, &VisitDescendant, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+HWND FindControl(HWND root, int id) {
+    return FindDescendant(root, [id](HWND w) { return ::GetDlgCtrlID(w) == id; });
+}
+
+std::wstring TabText(HWND tabs, int index) {
+    wchar_t text[64] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    ::SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
 
 HWND WaitForDialog(const wchar_t* caption, DWORD milliseconds) {
     const DWORD start = ::GetTickCount();

@@ -162,6 +162,12 @@ private:
 bool CaptureWindowPng(HWND window, const std::wstring& path);
 // Writes BGRA pixels (top-down) as an RGBA PNG.
 bool WritePng(const std::wstring& path, const std::vector<uint32_t>& pixels, int width, int height);
+// The first window below `root`, at any depth, for which `match` holds; nullptr when none.
+HWND FindDescendant(HWND root, const std::function<bool(HWND)>& match);
+// The first window below `root` with control identifier `id`.
+HWND FindControl(HWND root, int id);
+// The text of tab `index` of a tab control.
+std::wstring TabText(HWND tabs, int index);
 // Waits up to `milliseconds` for a visible top-level dialog (#32770) of this process titled `caption` (any
 // title for nullptr).
 HWND WaitForDialog(const wchar_t* caption, DWORD milliseconds);
