@@ -1,5 +1,7 @@
 #include "media/asf/ASFHeader.h"
 
+#include <algorithm>
+
 #include "media/asf/ASFGuids.h"
 #include "media/core/PlatformFile.h"
 
@@ -71,8 +73,12 @@ TASFSaveFault& FaultHook() {
 
 } // namespace
 
-void SetASFSaveFault(TASFSaveFault fault) { FaultHook() = std::move(fault); }
-uint32_t ASFSaveFaultAt(const char* step) { return FaultHook() ? FaultHook()(step) : 0; }
+void SetASFSaveFault(TASFSaveFault fault) {
+    FaultHook() = std::move(fault);
+}
+uint32_t ASFSaveFaultAt(const char* step) {
+    return FaultHook() ? FaultHook()(step) : 0;
+}
 
 bool WMTypeOf(uint16_t asfType, TWMType& out) {
     static const TWMType map[] = {wmtString, wmtBinary, wmtBool, wmtDWord, wmtQWord, wmtWord, wmtGuid};
@@ -97,7 +103,9 @@ std::vector<uint8_t> StringValue(const std::u16string& text) {
     return out;
 }
 
-std::u16string StringOf(const std::vector<uint8_t>& value) { return NameOf(value.data(), value.size()); }
+std::u16string StringOf(const std::vector<uint8_t>& value) {
+    return NameOf(value.data(), value.size());
+}
 
 uint64_t NumberOf(const TASFAttribute& a) {
     const size_t n = a.Value.size();
@@ -162,6 +170,10 @@ bool TASFFile::Parse(const uint8_t* data, size_t size, uint64_t fileSize) {
     HeaderSize = headerSize;
     if (!ParseChildren(kHeaderObjectSize, FHeader.size(), FObjects, false))
         return false;
+    // The runtime lists the description texts first, then the extended content, then the metadata
+    // objects, wherever the header extension stands: a name's first value is the one found first so.
+    std::stable_sort(Attributes.begin(), Attributes.end(),
+                     [](const TASFAttribute& a, const TASFAttribute& b) { return a.Home < b.Home; });
     StreamsBitrate = FHaveListedBitrate ? FListedBitrate : FAudioBitrate;
     return true;
 }

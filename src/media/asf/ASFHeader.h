@@ -58,10 +58,10 @@ constexpr uint64_t kASFMaxHeaderSize = 64ull << 20;
 constexpr uint32_t kASFMaxObjects = 100000;
 
 // Error codes: the system's file error codes, and these of our own.
-constexpr uint32_t kASFErrorNotASF = 0x20000001;       // no header object at the start
-constexpr uint32_t kASFErrorBadHeader = 0x20000002;    // an object's size or a record overruns its parent
-constexpr uint32_t kASFErrorTooLarge = 0x20000003;     // a header bigger than kASFMaxHeaderSize
-constexpr uint32_t kASFErrorCannotWrite = 0x20000004;  // a value or name too long for any object
+constexpr uint32_t kASFErrorNotASF = 0x20000001;      // no header object at the start
+constexpr uint32_t kASFErrorBadHeader = 0x20000002;   // an object's size or a record overruns its parent
+constexpr uint32_t kASFErrorTooLarge = 0x20000003;    // a header bigger than kASFMaxHeaderSize
+constexpr uint32_t kASFErrorCannotWrite = 0x20000004; // a value or name too long for any object
 
 // Test seam for saves: called before each step ("write", "copy", "rename-original", "rename-temporary")
 // with the step's name; a non-zero result fails that step with this system error code.

@@ -1,5 +1,6 @@
 // Writing the header back: the attribute objects are made anew from the attributes, every other object is
 // copied byte for byte, and the File Properties object gets the new file size.
+#include <algorithm>
 #include <cstring>
 
 #include "media/asf/ASFGuids.h"
@@ -18,8 +19,7 @@ constexpr size_t kExtensionFixed = 46;
 constexpr size_t kCopyChunk = 1 << 20;
 
 bool IsDescriptionName(const std::u16string& name) {
-    return name == u"Title" || name == u"Author" || name == u"Copyright" || name == u"Description" ||
-           name == u"Rating";
+    return name == u"Title" || name == u"Author" || name == u"Copyright" || name == u"Description" || name == u"Rating";
 }
 
 // Whether the attribute can be stored in the object.
@@ -30,10 +30,12 @@ bool Fits(const TASFAttribute& a, TASFHome home) {
         return IsDescriptionName(a.Name) && a.Type == adtString && a.Stream == 0 && a.Language == 0 &&
                a.Value.size() <= 0xFFFF;
     case TASFHome::ExtendedContent:
-        return a.Stream == 0 && a.Language == 0 && a.Type != adtGuid && a.Value.size() <= 0xFFFF &&
-               nameBytes <= 0xFFFF;
+        return a.Stream == 0 && a.Language == 0 && a.Type != adtGuid && a.Value.size() <= 0xFFFF && nameBytes <= 0xFFFF;
     case TASFHome::Metadata:
-        return a.Language == 0 && a.Type != adtGuid && a.Value.size() <= 0xFFFFFFFFull && nameBytes <= 0xFFFF;
+        // New values of stream 0 too large for the extended description go to the library, as other
+        // writers put them; a value read from here stays.
+        return (a.Stream != 0 || a.Home == TASFHome::Metadata) && a.Language == 0 && a.Type != adtGuid &&
+               a.Value.size() <= 0xFFFFFFFFull && nameBytes <= 0xFFFF;
     case TASFHome::MetadataLibrary:
         return a.Value.size() <= 0xFFFFFFFFull && nameBytes <= 0xFFFF;
     default:
@@ -44,8 +46,8 @@ bool Fits(const TASFAttribute& a, TASFHome home) {
 TASFHome HomeFor(const TASFAttribute& a) {
     if (a.Home != TASFHome::None && Fits(a, a.Home))
         return a.Home;
-    for (TASFHome h : {TASFHome::ContentDescription, TASFHome::ExtendedContent, TASFHome::Metadata,
-                       TASFHome::MetadataLibrary})
+    for (TASFHome h :
+         {TASFHome::ContentDescription, TASFHome::ExtendedContent, TASFHome::Metadata, TASFHome::MetadataLibrary})
         if (Fits(a, h))
             return h;
     return TASFHome::None;
@@ -92,6 +94,7 @@ bool TASFFile::BuildHeader(std::vector<uint8_t>& out) {
     // goes to the extended content description.
     std::vector<const TASFAttribute*> description[5];
     std::vector<const TASFAttribute*> extended, metadata, library;
+    std::vector<std::u16string> extendedNames; // the extended content description holds one value a name
     static const char16_t* const names[5] = {u"Title", u"Author", u"Copyright", u"Description", u"Rating"};
     for (const TASFAttribute& a : Attributes) {
         TASFHome home = HomeFor(a);
@@ -107,9 +110,13 @@ bool TASFFile::BuildHeader(std::vector<uint8_t>& out) {
             moved.Home = TASFHome::None;
             home = Fits(moved, TASFHome::ExtendedContent) ? TASFHome::ExtendedContent : TASFHome::MetadataLibrary;
         }
+        if (home == TASFHome::ExtendedContent &&
+            std::find(extendedNames.begin(), extendedNames.end(), a.Name) != extendedNames.end())
+            home = TASFHome::MetadataLibrary;
         switch (home) {
         case TASFHome::ExtendedContent:
             extended.push_back(&a);
+            extendedNames.push_back(a.Name);
             break;
         case TASFHome::Metadata:
             metadata.push_back(&a);
@@ -320,7 +327,8 @@ bool TASFFile::Save(const std::wstring& path) {
             if (uint32_t f = ASFSaveFaultAt("copy"))
                 return failed(f, "cannot copy the media data");
             if (source.Read(chunk.data(), n) != static_cast<int64_t>(n))
-                return failed(source.LastError() ? source.LastError() : oserr::kReadFault, "cannot read the media data");
+                return failed(source.LastError() ? source.LastError() : oserr::kReadFault,
+                              "cannot read the media data");
             if (target.Write(chunk.data(), n) != static_cast<int64_t>(n))
                 return failed(target.LastError(), "cannot copy the media data");
             left -= n;

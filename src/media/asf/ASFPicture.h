@@ -30,7 +30,9 @@ struct TWMPictureRecord {
 #pragma pack(pop)
 
 // The record's size for a pointer width: what the runtime of a 32-bit and of a 64-bit process uses.
-constexpr size_t WMPictureRecordSize(size_t pointerSize) { return 3 * pointerSize + 1 + 4; }
+constexpr size_t WMPictureRecordSize(size_t pointerSize) {
+    return 3 * pointerSize + 1 + 4;
+}
 static_assert(WMPictureRecordSize(4) == 17, "the 32-bit runtime's packed picture record");
 static_assert(WMPictureRecordSize(8) == 29, "the 64-bit runtime's packed picture record");
 static_assert(sizeof(TWMPictureRecord) == WMPictureRecordSize(sizeof(void*)),
