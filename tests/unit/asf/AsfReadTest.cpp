@@ -3,6 +3,7 @@
 
 #include "AsfTestSupport.h"
 #include "media/asf/ASFPicture.h"
+#include "media/core/MediaManager.h"
 
 namespace mellodeck::test {
 namespace {
@@ -79,6 +80,20 @@ TEST(AsfRead, SeveralValuesOfOneNameInFileOrder) {
     const TASFFile bus = LoadFixture("demo-library/Rain on Tin/Field Notes/03 Night Bus.wma");
     EXPECT_EQ(bus.FindAll(u"Author", 0).size(), 2u);
     EXPECT_GE(bus.Find(u"title", 0), 0);
+}
+
+} // namespace
+} // namespace mellodeck::test
+
+namespace mellodeck::test {
+namespace {
+
+// Without the Windows Media runtime the three extensions are not offered; the reader above still is.
+TEST(AsfRead, NoWindowsMediaFormatsWithoutTheRuntime) {
+    MediaLibraryStart();
+    for (const wchar_t* extension : {L".wma", L".wmv", L".asf"})
+        EXPECT_FALSE(MediaManager()->IsSupportedExtension(extension));
+    EXPECT_TRUE(MediaManager()->IsSupportedExtension(L".m4p"));
 }
 
 } // namespace
