@@ -15,7 +15,6 @@ uint32_t ASFSaveFaultAt(const char* step);
 namespace {
 
 constexpr size_t kObjectHeader = 24;
-constexpr size_t kExtensionFixed = 46;
 constexpr size_t kCopyChunk = 1 << 20;
 
 bool IsDescriptionName(const std::u16string& name) {
