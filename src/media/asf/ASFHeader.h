@@ -123,6 +123,14 @@ private:
     bool FHaveListedBitrate = false;
 };
 
+// Whether a size fits a 32-bit length field (always, in a 32-bit process).
+template <typename T> constexpr bool FitsInDword(T size) {
+    if constexpr (sizeof(T) > 4)
+        return size <= T(0xFFFFFFFFu);
+    else
+        return true;
+}
+
 // UTF-16 text <-> the bytes of a string value (little-endian, one terminating zero).
 std::vector<uint8_t> StringValue(const std::u16string& text);
 std::u16string StringOf(const std::vector<uint8_t>& value);

@@ -34,9 +34,9 @@ bool Fits(const TASFAttribute& a, TASFHome home) {
         // New values of stream 0 too large for the extended description go to the library, as other
         // writers put them; a value read from here stays.
         return (a.Stream != 0 || a.Home == TASFHome::Metadata) && a.Language == 0 && a.Type != adtGuid &&
-               a.Value.size() <= 0xFFFFFFFFull && nameBytes <= 0xFFFF;
+               FitsInDword(a.Value.size()) && nameBytes <= 0xFFFF;
     case TASFHome::MetadataLibrary:
-        return a.Value.size() <= 0xFFFFFFFFull && nameBytes <= 0xFFFF;
+        return FitsInDword(a.Value.size()) && nameBytes <= 0xFFFF;
     default:
         return false;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "media/asf/ASFHeader.h"
 #include "media/asf/ASFPicture.h"
 #include "media/core/MediaManager.h"
 #include "media/core/PlatformFile.h"
@@ -330,7 +331,7 @@ bool TWMAMediaFormat::WriteText(const THeader& header, TWMABaseTag& tag) {
     const auto* data = reinterpret_cast<const BYTE*>(value.c_str());
     if (bytes <= 0xFFFF)
         return SUCCEEDED(header.Info->SetAttribute(0, name, WMT_TYPE_STRING, data, static_cast<WORD>(bytes)));
-    if (!header.Info3 || bytes > 0xFFFFFFFFull)
+    if (!header.Info3 || !asf::FitsInDword(bytes))
         return false;
     if (FAILED(header.Info->SetAttribute(0, name, WMT_TYPE_STRING, nullptr, 0)))
         return false;

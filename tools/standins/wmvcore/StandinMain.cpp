@@ -3,7 +3,8 @@
 
 using namespace mellodeck;
 
-extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE WMCreateEditor(IWMMetadataEditor** editor) {
+// Exported by wmvcore.def under its plain name, as the runtime exports it.
+extern "C" HRESULT STDMETHODCALLTYPE WMCreateEditor(IWMMetadataEditor** editor) {
     if (!editor)
         return E_POINTER;
     *editor = nullptr;
