@@ -123,9 +123,24 @@ void TWMAMediaFormat::Reset() {
     TBaseMediaFormat::Reset();
     Tags->Pictures->Clear();
     FOtherPictures.clear();
+    FReadPictures.clear();
     Duration = 0;
     Bitrate = 0;
     IsVBR = false;
+}
+
+bool TWMAMediaFormat::PicturesChanged() const {
+    const TBasePictureTag& pictures = *Tags->Pictures;
+    if (pictures.GetModified() || pictures.Items.size() != FReadPictures.size())
+        return true;
+    for (size_t i = 0; i < FReadPictures.size(); ++i)
+        if (pictures.Items[i].get() != FReadPictures[i])
+            return true;
+    return false;
+}
+
+bool TWMAMediaFormat::GetModified() const {
+    return TBaseMediaFormat::GetModified() || PicturesChanged();
 }
 
 bool TWMAMediaFormat::ReachHeader(THeader& header) const {
@@ -283,6 +298,9 @@ void TWMAMediaFormat::ReadAttributePicture(const THeader& header) {
     }
     pictures.Exists =
         std::any_of(pictures.Items.begin(), pictures.Items.end(), [](const auto& item) { return item->Decoded; });
+    FReadPictures.clear();
+    for (const auto& item : pictures.Items)
+        FReadPictures.push_back(item.get());
 }
 
 bool TWMAMediaFormat::ReadInfo() {
@@ -420,7 +438,7 @@ bool TWMAMediaFormat::SaveTags(uint32_t) {
             if (tag == Tags->Pictures) {
                 // Only pictures the program changed are written: untouched ones (and those never read)
                 // stay exactly as stored.
-                if (!tag->GetModified())
+                if (!PicturesChanged())
                     continue;
                 if (!WritePictures(header)) {
                     LastError = kErrorWMARefused;

@@ -36,6 +36,10 @@ public:
     bool SaveTags(uint32_t context) override;
     bool IsTagEmpty() const override;
     void Reset() override;
+    // Also true when pictures were removed since the read (removing an item does not mark the tag).
+    bool GetModified() const override;
+    // Whether the program changed the pictures since the read: an item changed, added or removed.
+    bool PicturesChanged() const;
 
     TWMAKnownTags* KnownTags() const { return static_cast<TWMAKnownTags*>(Tags.get()); }
 
@@ -61,6 +65,8 @@ private:
     // The stored bytes of pictures not taken into Pictures (not JPEG), written back after the program's own
     // when it changes the pictures.
     std::vector<std::vector<uint8_t>> FOtherPictures;
+    // The items the read made, in order.
+    std::vector<const TPictureItem*> FReadPictures;
 };
 
 // The same format for ".asf" files, under its own class name.

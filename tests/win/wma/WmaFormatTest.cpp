@@ -292,8 +292,7 @@ TEST_F(WmaTest, SaveWithoutPicturesClearsThem) {
     const std::wstring path = Copy("tagged.wma");
     const asf::TASFFile before = Header(path);
     auto f = Read(path, true);
-    f->Tags->Pictures->Clear();
-    f->Tags->Pictures->SetModified(true);
+    f->Tags->Pictures->Clear(); // removing the items is change enough
     ASSERT_TRUE(f->Post(0)) << std::hex << f->LastError;
     const asf::TASFFile after = Header(path);
     EXPECT_LT(after.Find(u"WM/Picture", 0), 0);
