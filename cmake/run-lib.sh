@@ -106,27 +106,61 @@ wine_down() {
 # ---- tests ---------------------------------------------------------------------------------------
 TOTAL_PASSED=0
 TOTAL_FAILED=0
+TOTAL_SKIPPED=0
 
-# ctest_count <preset> [ctest args]: runs CTest and adds its counts to the totals.
+# junit_counts <file>: "passed failed skipped" from CTest's JUnit report. A test that ran and passed is
+# "run"; "fail" failed; "notrun" (a GTEST_SKIP, a missing executable, a failed requirement) and "disabled"
+# were skipped. A report that cannot be read prints nothing.
+junit_counts() {
+    python3 - "$1" <<'PY' 2>/dev/null
+import sys
+import xml.etree.ElementTree as ET
+counts = {"passed": 0, "failed": 0, "skipped": 0}
+for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
+    status = case.get("status", "")
+    if status == "run" and case.find("failure") is None and case.find("skipped") is None:
+        counts["passed"] += 1
+    elif status in ("notrun", "disabled") or (status == "run" and case.find("skipped") is not None):
+        counts["skipped"] += 1
+    else:
+        counts["failed"] += 1
+print(counts["passed"], counts["failed"], counts["skipped"])
+PY
+}
+
+# ctest_count <preset> [ctest args]: runs CTest and adds the counts of its JUnit report to the totals.
 ctest_count() {
     local preset="$1"
     shift
-    local out rc=0
-    out="$(mktemp)"
+    local junit rc=0 counts
+    junit="$(mktemp --suffix=.xml)"
     log "tests: $preset"
-    ctest --test-dir "$ROOT/build/$preset" --output-on-failure -j "$JOBS" "$@" </dev/null 2>&1 | tee "$out" || rc=$?
-    local line total failed
-    line="$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$out" | tail -n 1 || true)"
-    if [ -n "$line" ]; then
-        failed="$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")"
-        total="$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")"
-        TOTAL_PASSED=$((TOTAL_PASSED + total - failed))
-        TOTAL_FAILED=$((TOTAL_FAILED + failed))
-    elif [ "$rc" -ne 0 ] || ! grep -q 'No tests were found' "$out"; then
-        # CTest itself failed before counting: count the suite as one failure.
+    ctest --test-dir "$ROOT/build/$preset" --output-on-failure --output-junit "$junit" -j "$JOBS" "$@" </dev/null ||
+        rc=$?
+    counts="$(junit_counts "$junit")"
+    rm -f "$junit"
+    if [ -z "$counts" ]; then
+        # CTest failed before it could report: the suite counts as one failure.
+        echo "no test report from CTest for $preset (exit status $rc)" >&2
         TOTAL_FAILED=$((TOTAL_FAILED + 1))
+        return
     fi
-    rm -f "$out"
+    local passed failed skipped
+    read -r passed failed skipped <<<"$counts"
+    if [ $((passed + failed + skipped)) -eq 0 ]; then
+        echo "no tests found in $preset" >&2
+        TOTAL_FAILED=$((TOTAL_FAILED + 1))
+        return
+    fi
+    if [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ] && [ "$skipped" -eq 0 ]; then
+        # CTest failed although every listed test passed (e.g. a discovery step): never read that as green.
+        echo "CTest exited with status $rc for $preset" >&2
+        failed=1
+    fi
+    echo "$preset: $passed passed, $failed failed, $skipped skipped" >&2
+    TOTAL_PASSED=$((TOTAL_PASSED + passed))
+    TOTAL_FAILED=$((TOTAL_FAILED + failed))
+    TOTAL_SKIPPED=$((TOTAL_SKIPPED + skipped))
 }
 
 run_tests() {
@@ -153,7 +187,8 @@ run_tests() {
         log "mingw32 build failed"
         TOTAL_FAILED=$((TOTAL_FAILED + 1)); status=1
     fi
-    [ "$TOTAL_FAILED" -eq 0 ] || status=1
-    echo "$TOTAL_PASSED passed, $TOTAL_FAILED failed"
+    # A skipped test is a failure of the run: a missing fixture must never read as a pass.
+    [ "$TOTAL_FAILED" -eq 0 ] && [ "$TOTAL_SKIPPED" -eq 0 ] || status=1
+    echo "$TOTAL_PASSED passed, $TOTAL_FAILED failed, $TOTAL_SKIPPED skipped"
     return $status
 }

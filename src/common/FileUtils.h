@@ -58,6 +58,9 @@ uint32_t GetAttributes(const std::wstring& path);
 // Sets the attributes. POSIX: only the read-only bit has an effect (it removes every write permission
 // bit; clearing it gives the owner write permission); the other bits are accepted and ignored.
 bool SetAttributes(const std::wstring& path, uint32_t attributes);
+// The file's last-write time and size folded into one comparable stamp (the time in the system's own units,
+// the size beside it, so a rewrite within one tick of the clock still shows); 0 when it cannot be read.
+uint64_t LastWriteStamp(const std::wstring& path);
 // Removes read-only, hidden and system when any of them is set. True when nothing needed changing or
 // the change succeeded; false when the attributes cannot be read or written.
 bool ClearProtectiveAttributes(const std::wstring& path);

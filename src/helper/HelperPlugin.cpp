@@ -12,6 +12,7 @@
 #include "common/AxSys.h"
 #include "common/FileUtils.h"
 #include "common/win/Handles.h"
+#include "common/win/MapView.h"
 #include "helper/GeneralPurposePlugin.h"
 #include "player/HelperProtocol.h"
 #include "player/PlayerCommandLine.h"
@@ -30,7 +31,8 @@ bool gQuit = false;
 win::UniqueHandle gFileEvent;
 win::UniqueHandle gTagsEvent;
 win::UniqueHandle gMapping;
-THelperBlock* gBlock = nullptr;
+win::MapView gView;           // the mapping's view
+THelperBlock* gBlock = nullptr; // gView's bytes as the block, null while unmapped
 std::wstring gCurrentFile; // the file the block describes, as the player named it
 
 char gDescription[] = "Mellodeck now-playing helper";
@@ -165,9 +167,8 @@ void Unhook() {
 
 void Release() {
     Unhook();
-    if (gBlock)
-        UnmapViewOfFile(gBlock);
     gBlock = nullptr;
+    gView.Reset();
     gMapping.Reset();
     gFileEvent.Reset();
     gTagsEvent.Reset();
@@ -186,8 +187,10 @@ int PluginInit() {
     gTagsEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, kTagsEventName));
     gMapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       static_cast<DWORD>(kBlockSize), kBlockName));
-    if (gMapping)
-        gBlock = static_cast<THelperBlock*>(MapViewOfFile(gMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, kBlockSize));
+    if (gMapping) {
+        gView = win::MapView::Map(gMapping.Get(), FILE_MAP_ALL_ACCESS, 0, kBlockSize);
+        gBlock = gView.As<THelperBlock>();
+    }
     if (!gFileEvent || !gTagsEvent || !gBlock) {
         Release();
         return 1;

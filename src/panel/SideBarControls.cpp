@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ScopeExit.h"
 #include "panel/AxAlpha.h"
 #include "panel/GoogleSideBar.h"
 #include "panel/GoogleSideBarConsts.h"
@@ -27,13 +28,10 @@ TBaseSideBarControl::~TBaseSideBarControl() {
 void TBaseSideBarControl::Click() {
     if (!FEnabled)
         return;
-    struct FlagGuard {
-        TGoogleSideBar* Panel;
-        ~FlagGuard() {
-            if (Panel)
-                Panel->PanelFlags = static_cast<uint8_t>(Panel->PanelFlags & ~pfDispatchingClick);
-        }
-    } guard{Panel};
+    ScopeExit guard{[panel = Panel] {
+        if (panel)
+            panel->PanelFlags = static_cast<uint8_t>(panel->PanelFlags & ~pfDispatchingClick);
+    }};
     if (Panel)
         Panel->PanelFlags |= pfDispatchingClick;
     Invalidate();

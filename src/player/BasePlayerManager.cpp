@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "common/FileUtils.h"
+#include "common/ScopeExit.h"
 #include "imaging/ImageCodecs.h"
 #include "media/core/MediaManager.h"
 #include "media/core/PlatformFile.h"
@@ -63,6 +64,16 @@ void TBasePlayerManager::SetCurrentFile(const std::wstring& Name) {
     DoStateChanged(State);
 }
 
+void TBasePlayerManager::ReloadIfFileRewritten() {
+    if (FStateOnly || FileName.empty() || State.Contains(csReloadingMediaInformation))
+        return;
+    const uint64_t stamp = LastWriteStamp(FileName);
+    if (stamp == 0 || stamp == FileStamp)
+        return;
+    ReloadMediaInformation();
+    DoStateChanged(State);
+}
+
 uint32_t TBasePlayerManager::IntervalForState() const {
     if (!State.Contains(csInstalled))
         return NotInstalledInterval;
@@ -80,16 +91,15 @@ void TBasePlayerManager::ReloadMediaInformation() {
         return;
     // The guard changes the state without an event and is dropped on every way out.
     State += {csReloadingMediaInformation};
-    struct Guard {
-        TControlStates& State;
-        ~Guard() { State -= {csReloadingMediaInformation}; }
-    } guard{State};
+    ScopeExit guard{[this] { State -= {csReloadingMediaInformation}; }};
 
     if (FStateOnly)
         return;
     Artist.clear();
     Album.clear();
     Title.clear();
+    // Taken before reading: a save that lands while the file is read shows as a newer stamp at the next poll.
+    FileStamp = LastWriteStamp(FileName);
     if (FileName.empty()) {
         ClearArtwork();
         return;
@@ -111,10 +121,7 @@ void TBasePlayerManager::ReloadMediaInformation() {
         HelperFallback(folder);
         return;
     }
-    struct CloseGuard {
-        TBaseMediaFormat& Format;
-        ~CloseGuard() { Format.Close(0); }
-    } closeGuard{*format};
+    ScopeExit closeGuard{[&format] { format->Close(0); }};
 
     // One poll while the file is open; the events it causes run under the reload guard.
     UpdateState();

@@ -86,6 +86,9 @@ public:
     // previous and current states.
     void SetCurrentFile(const std::wstring& Name);
     void ReloadMediaInformation();
+    // For the polls: when the current file was rewritten since its information was read (a tag editor saved
+    // it), reads it again and reports the change as a file notice would.
+    void ReloadIfFileRewritten();
     // Artwork's change notification.
     void ArtworkChanged();
     // The first of the folder images beside the track that exists, decoded into Bitmap.
@@ -106,6 +109,8 @@ public:
     // it (JPEG covers at a reduced DCT scale); 0 x 0 decodes them at their own size.
     int32_t ArtworkBoxWidth = 0;
     int32_t ArtworkBoxHeight = 0;
+    // LastWriteStamp of FileName when its information was last read; 0 for none.
+    uint64_t FileStamp = 0;
     Bitmap32 Artwork; // empty when the track has none
     std::wstring Artist;
     std::wstring Album;

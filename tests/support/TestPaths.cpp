@@ -88,4 +88,12 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
         throw std::runtime_error("cannot write " + path.string());
 }
 
+ByteVector ReadBytes(const fs::path& path) { return AsBytes(ReadAll(path)); }
+
+void WriteBytes(const fs::path& path, const ByteVector& bytes) { WriteAll(path, AsString(bytes)); }
+
+std::string AsString(const ByteVector& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+ByteVector AsBytes(const std::string& bytes) { return ByteVector(bytes.begin(), bytes.end()); }
+
 } // namespace mellodeck::test

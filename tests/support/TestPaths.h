@@ -1,8 +1,11 @@
 #pragma once
-// Paths the tests share: generated fixtures and per-test scratch folders. On Windows (under Wine) the
-// Linux paths of the build tree are reached through the Z: drive, and returned with backslashes.
+// Paths and file contents the tests share: generated fixtures, per-test scratch folders, whole files read
+// and written as bytes. On Windows (under Wine) the Linux paths of the build tree are reached through the
+// Z: drive, and returned with backslashes.
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace mellodeck::test {
 
@@ -30,8 +33,18 @@ private:
     std::filesystem::path FPath;
 };
 
-// Reads or writes a whole file as bytes.
+// A file's contents as raw bytes. Tests use std::string where text-like handling is handier (building
+// with +, comparing in messages) and ByteVector where the code under test takes bytes.
+using ByteVector = std::vector<uint8_t>;
+
+// Reads or writes a whole file; throws std::runtime_error when the file cannot be read or written.
 std::string ReadAll(const std::filesystem::path& path);
 void WriteAll(const std::filesystem::path& path, const std::string& bytes);
+ByteVector ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const ByteVector& bytes);
+
+// The same bytes in the other container.
+std::string AsString(const ByteVector& bytes);
+ByteVector AsBytes(const std::string& bytes);
 
 } // namespace mellodeck::test

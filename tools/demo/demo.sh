@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The demo: the product as its users meet it. Builds the Windows targets, generates a small tagged music
-# library (tools/demo/make-library.sh), prepares the Wine prefix, and runs mellodeck-demo-driver.exe, which
-# installs the stand-in player with the helper plug-in and the player's file-type registration, hosts the
-# real panel in a window and walks it through its states, writing a PNG per state and build/demo/index.md.
+# library (tools/demo/make-library.sh), prepares the Wine prefix, registers mellodeck.dll with regsvr32 (the
+# sidebar's stand-in registrar first, as an installed sidebar would have it), and runs
+# mellodeck-demo-driver.exe, which installs the stand-in player with the helper plug-in and the player's
+# file-type registration, creates the control by its class in the stand-in sidebar and walks it through its
+# states, the About box and the options page, writing a PNG per state and build/demo/index.md.
 # Also shows what mellodeck-tags reads from the library.
 # Usage: tools/demo/demo.sh [--interactive] [--docs]   (./run demo calls it after ./run setup)
 #   --interactive  with a real display ($DISPLAY), run on it and leave the panel's window open afterwards
@@ -40,18 +42,20 @@ fi
 
 say "building the Windows targets (x86-64)"
 cmake --preset mingw64 -Wno-dev -DMELLODECK_DEPS_PREFIX="$deps" >/dev/null
-targets=(mellodeck-demo-driver standin-player gen_Pelorix mellodeck-tags)
-# The COM server and the tag editor join once they are part of the build.
-available="$(cmake --build --preset mingw64 --target help 2>/dev/null || true)"
-for t in mellodeck mellodeck-tageditor; do
-    grep -q "^$t:" <<<"$available" && targets+=("$t")
-done
+targets=(mellodeck-demo-driver standin-player gen_Pelorix mellodeck-tags mellodeck standin-registrar
+    mellodeck-tageditor)
 cmake --build --preset mingw64 -j "$JOBS" --target "${targets[@]}"
 BIN="$ROOT/build/mingw64/bin"
 TAGS_EXE="$ROOT/build/mingw64/tools/tags/mellodeck-tags.exe"
 
 source "$ROOT/cmake/run-lib.sh"
-trap wine_down EXIT
+# The COM server is unregistered again however the demo ends, so the prefix is left as it was found.
+cleanup() {
+    "$WINE" regsvr32 /s /u "$(winpath "$BIN/mellodeck.dll")" >/dev/null 2>&1 || true
+    "$WINE" regsvr32 /s /u "$(winpath "$BIN/standin-registrar.dll")" >/dev/null 2>&1 || true
+    wine_down
+}
+trap cleanup EXIT
 wine_up
 
 # WMA joins the library only when the tag library reads it here (it needs the Windows Media runtime).
@@ -76,14 +80,23 @@ if [ -f "$BIN/mellodeck-tageditor.exe" ]; then
     wine_reg add 'HKCU\Software\Marquill' /v Executable /d "$(winpath "$BIN/mellodeck-tageditor.exe")"
 fi
 
+say "registering the control: regsvr32 mellodeck.dll"
+"$WINE" regsvr32 /s "$(winpath "$BIN/standin-registrar.dll")" </dev/null
+if ! "$WINE" regsvr32 /s "$(winpath "$BIN/mellodeck.dll")" </dev/null; then
+    echo "  regsvr32 mellodeck.dll failed" >&2
+    exit 1
+fi
+clsid="$("$WINE" reg query 'HKCR\Tracklight.GoogleSideBarX\Clsid' /ve </dev/null 2>/dev/null | tr -d '\r' | grep -o '{[^}]*}' || true)"
+echo "  the control's class: ${clsid:-not found}"
+
 rm -f "$OUT"/*.png "$OUT/index.md"
 driver=("$BIN/mellodeck-demo-driver.exe" --out "$(winpath "$OUT")" --library "$(winpath "$LIB")"
-    --standin "$(winpath "$BIN/standin-player.exe")" --helper "$(winpath "$BIN/gen_Pelorix.dll")")
+    --standin "$(winpath "$BIN/standin-player.exe")" --helper "$(winpath "$BIN/gen_Pelorix.dll")" --hosted)
 status=0
 if [ "$interactive" = 1 ]; then
     # The prefix exists now; the walk runs on the person's display and the window stays open.
     wine_down
-    say "the walk on $REAL_DISPLAY; close the panel's window to end"
+    say "the walk on $REAL_DISPLAY; close the sidebar's window to end"
     DISPLAY="$REAL_DISPLAY" LC_ALL=C.UTF-8 "$WINE" "${driver[@]}" --interactive </dev/null | tr -d '\r' || status=$?
     "$WINESERVER" -k 2>/dev/null || true
 else
@@ -93,10 +106,10 @@ fi
 
 if [ "$docs" = 1 ] && [ -f "$OUT/index.md" ]; then
     mkdir -p "$ROOT/docs"
-    for shot in 02-not-running 05-next 08-no-tags 11-wide; do
+    for shot in 02-not-running 05-next 08-no-tags 11-wide 12-about; do
         cp "$OUT/$shot.png" "$ROOT/docs/demo-$shot.png"
     done
-    say "copied four pictures into docs/"
+    say "copied five pictures into docs/"
 fi
 
 say "the pictures and their index"

@@ -150,3 +150,29 @@ if [ "${WMA_SUPPORTED:-0}" = 1 ]; then
     ff -i "$WORK/b.wav" -c:a wmav2 -b:a 96k -metadata title="Night Bus" -metadata artist="Rain on Tin" \
         -metadata album="Field Notes" -bitexact -fflags +bitexact "$rain/03 Night Bus.wma"
 fi
+
+# A WMA track as Windows Media Player tags one (mutagen): text attributes, the track number as a DWORD and
+# a JPEG front cover in WM/Picture, where WMA is read.
+if [ "${WMA_SUPPORTED:-0}" = 1 ]; then
+    lantern="$LIB/Night Signals/Lantern Coast"
+    mkdir -p "$lantern"
+    cover "$WORK/lantern.jpg" 300x300 gradient:'#0b3954-#ff6663' 'Lantern\nCoast'
+    ff -i "$WORK/c.wav" -c:a wmav2 -b:a 128k -map_metadata -1 -bitexact -fflags +bitexact \
+        "$lantern/01 Harbour Lights.wma"
+    "$PY" - "$lantern/01 Harbour Lights.wma" "$WORK/lantern.jpg" <<'EOF'
+import struct, sys
+from mutagen.asf import ASF, ASFByteArrayAttribute, ASFDWordAttribute
+path, cover = sys.argv[1:3]
+with open(cover, "rb") as f:
+    data = f.read()
+# WM/Picture: picture type, data length, MIME type and description (UTF-16, zero-terminated), data.
+picture = (struct.pack("<BI", 3, len(data)) + "image/jpeg\0".encode("utf-16-le") +
+           "Front cover\0".encode("utf-16-le") + data)
+wma = ASF(path)
+wma["Title"], wma["Author"], wma["WM/AlbumTitle"] = ["Harbour Lights"], ["Night Signals"], ["Lantern Coast"]
+wma["WM/TrackNumber"] = [ASFDWordAttribute(1)]
+wma["WM/Year"], wma["WM/Genre"] = ["2023"], ["Ambient"]
+wma["WM/Picture"] = [ASFByteArrayAttribute(picture)]
+wma.save()
+EOF
+fi

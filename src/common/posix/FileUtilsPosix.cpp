@@ -34,6 +34,15 @@ uint32_t GetAttributes(const std::wstring& path) {
     return attributes;
 }
 
+uint64_t LastWriteStamp(const std::wstring& path) {
+    struct stat st {};
+    if (path.empty() || stat(WideToUtf8(path).c_str(), &st) != 0)
+        return 0;
+    const uint64_t nanoseconds =
+        static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(st.st_mtim.tv_nsec);
+    return (nanoseconds ^ (static_cast<uint64_t>(st.st_size) << 40)) | 1u;
+}
+
 bool SetAttributes(const std::wstring& path, uint32_t attributes) {
     const std::string native = WideToUtf8(path);
     struct stat st {};

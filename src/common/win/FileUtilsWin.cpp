@@ -23,6 +23,15 @@ uint32_t GetAttributes(const std::wstring& path) {
     return GetFileAttributesW(path.c_str());
 }
 
+uint64_t LastWriteStamp(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    const uint64_t time = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime;
+    return (time ^ (static_cast<uint64_t>(data.nFileSizeLow) << 40)) | 1u;
+}
+
 bool SetAttributes(const std::wstring& path, uint32_t attributes) {
     return SetFileAttributesW(path.c_str(), attributes) != FALSE;
 }

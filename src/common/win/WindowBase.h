@@ -48,6 +48,9 @@ public:
     // Unregisters every class this module registered through WindowBase; their windows must be gone.
     // True when all of them were unregistered. The next Create registers its class again.
     static bool UnregisterClasses() noexcept;
+    // The object bound to a window of one of our classes (of any module built from this code); null for a
+    // window not yet or no longer bound. Only meaningful for windows known to be ours.
+    static WindowBase* BoundObject(HWND window) noexcept;
 
 protected:
     WindowBase() = default;
@@ -76,7 +79,6 @@ protected:
 
 private:
     static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static WindowBase* BoundObject(HWND window) noexcept;
     LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     bool EnsureClassRegistered();
     void Unbind() noexcept;

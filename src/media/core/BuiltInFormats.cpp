@@ -17,6 +17,8 @@ void RegisterBuiltInFormats(TMediaManager& manager) {
                            L"Marquill.MPEG4.audio.file");
     manager.RegisterFormat(".m4p", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File",
                            L"Marquill.MPEG4.audio.file");
+    // Windows Media after ".m4p", where the runtime is present.
+    RegisterPlatformFormats(manager);
 }
 
 } // namespace mellodeck

@@ -1,10 +1,33 @@
 #pragma once
-// Exceptions inside the tag library. They never leave Open, Close or Post: those report booleans and
-// LastError. Messages are wide text because several are shown or logged as the program's own texts.
+// The tag library's result codes and exceptions. Exceptions never leave Open, Close or Post: those report
+// booleans and LastError. Messages are wide text because several are shown or logged as the program's own
+// texts.
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
 namespace mellodeck {
+
+// The result codes the library reports through LastError and PostResult: system error codes where the
+// system's meaning fits, codes of our own from 0x10000000 up. Every code has one name, and this is its
+// only definition.
+//
+// System "access denied": an in-place write of the tag ended short.
+inline constexpr uint32_t kErrorIncompleteWrite = 5;
+// System "invalid data": the file's structure cannot be walked (no MPEG audio after an ID3v2 tag, MPEG-4
+// atoms that do not nest).
+inline constexpr uint32_t kErrorInvalidData = 13;
+// System time-out: the file is held by another format object.
+inline constexpr uint32_t kErrorFileBusy = 1460;
+// Building the tag to write failed.
+inline constexpr uint32_t kErrorBuildTag = 0x10000006;
+// Writing the file raised an error that carried no system code.
+inline constexpr uint32_t kErrorSaveException = 0x10000007;
+// The file's layout cannot be rewritten safely (an MPEG-4 layout the writer cannot rebuild, FLAC metadata
+// beyond a block's 24-bit length); the file is left untouched.
+inline constexpr uint32_t kErrorLayoutNotWritable = 0x10000008;
+// Ogg header pages interleaved with another logical stream: the file is read but not rewritten.
+inline constexpr uint32_t kErrorOggLayout = 0x10000009;
 
 class EMediaError : public std::runtime_error {
 public:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "media/core/MediaErrors.h"
 #include "media/core/Streams.h"
 #include "media/core/Tags.h"
 
@@ -18,9 +19,6 @@ enum TMediaFormatFlag : uint8_t {
     mfPosting = 1 << 2,
     mfClosing = 1 << 3,
 };
-
-// Result codes of our own, reported through LastError/PostResult next to system error codes.
-constexpr uint32_t kErrorFileBusy = 1460; // the system's time-out code: file held by another format object
 
 class TBaseMediaFormat {
 public:

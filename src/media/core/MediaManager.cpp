@@ -113,6 +113,12 @@ void MediaLibraryStart() {
 void MediaLibraryEnd() {
     gManager.reset();
     gLimiter.reset();
+    ReleasePlatformFormats();
 }
+
+#ifndef _WIN32
+void RegisterPlatformFormats(TMediaManager&) {}
+void ReleasePlatformFormats() {}
+#endif
 
 } // namespace mellodeck

@@ -60,7 +60,12 @@ TImageTagLimiter* ImageTagLimiter();
 // locale, creates the manager and registers the built-in formats. Idempotent.
 void MediaLibraryStart();
 void MediaLibraryEnd();
-// Registers every format this build knows (one line per format).
+// Registers every format this build knows (one line per format), then the platform's.
 void RegisterBuiltInFormats(TMediaManager& manager);
+// Formats that need a component of the operating system (Windows: the Windows Media runtime, loaded
+// here), registered only where it is present; and the release of those components at library end.
+// Nothing on other platforms.
+void RegisterPlatformFormats(TMediaManager& manager);
+void ReleasePlatformFormats();
 
 } // namespace mellodeck

@@ -277,7 +277,7 @@ bool TFlacMediaFormat::SaveTags(uint32_t context) {
             picture = std::move(block.Data());
         }
     } catch (const std::exception&) {
-        LastError = kErrorBlockTooLarge;
+        LastError = kErrorLayoutNotWritable;
         PostResult = static_cast<int32_t>(LastError);
         return false;
     }

@@ -28,10 +28,9 @@ public:
     bool SaveTags(uint32_t context) override;
     void Reset() override;
 
-    // LastError of an exception on the in-place path that carried no system error.
-    static constexpr uint32_t kErrorSaveException = 0x10000007;
-    // LastError when the comment list or the pictures no longer fit the 24-bit length of a block.
-    static constexpr uint32_t kErrorBlockTooLarge = 0x10000008;
+    // LastError (media/core/MediaErrors.h): kErrorSaveException for an exception on the in-place path that
+    // carried no system error, kErrorLayoutNotWritable when the comment list or the pictures no longer fit
+    // the 24-bit length of a block.
     // Body of the padding block that closes a rebuilt file.
     static constexpr uint32_t kRebuildPadding = 4096;
 

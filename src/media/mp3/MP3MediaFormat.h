@@ -20,12 +20,6 @@ enum TID3TagKind : uint8_t {
     tkID3v2 = 1 << 1,
 };
 
-// Result codes of a save.
-constexpr uint32_t kErrorBuildTag = 0x10000006;    // building the ID3v2 tag failed
-constexpr uint32_t kErrorWriteFile = 0x10000007;   // writing the file failed with an exception
-constexpr uint32_t kErrorInvalidData = 13;         // no MPEG audio after an ID3v2 tag (system code)
-constexpr uint32_t kErrorIncompleteWrite = 5;      // the in-place write of the tag was incomplete
-
 // Where a test can make a save fail: the Nth write to the output file (temporary or in place), or one
 // named step ("create-temp", "reopen", "rename-original", "rename-temporary", "truncate", "flush"), which then
 // behaves as if the system had refused it.

@@ -73,7 +73,7 @@ bool TMP3MediaFormat::SaveTags(uint32_t context) {
         return true;
     } catch (...) {
         if (LastError == 0)
-            LastError = kErrorWriteFile;
+            LastError = kErrorSaveException;
         PostResult = static_cast<int32_t>(LastError);
         return false;
     }
@@ -195,7 +195,7 @@ bool TMP3MediaFormat::SaveThroughTemporary(const std::vector<uint8_t>& image, ui
         PostResult = static_cast<int32_t>(LastError);
         return LastError == 0;
     } catch (...) {
-        LastError = kErrorWriteFile;
+        LastError = kErrorSaveException;
         return discard();
     }
 }
@@ -236,7 +236,7 @@ bool TMP3MediaFormat::SaveInPlace(const std::vector<uint8_t>& image, uint8_t kin
             Stream->ReadBuffer(tail.data(), kID3v1Size);
         }
     } catch (...) {
-        LastError = kErrorWriteFile;
+        LastError = kErrorSaveException;
         PostResult = static_cast<int32_t>(LastError);
         Close(0);
         return false;
@@ -280,7 +280,7 @@ bool TMP3MediaFormat::SaveInPlace(const std::vector<uint8_t>& image, uint8_t kin
         if (ok)
             FileSize = file.Size();
     } catch (...) {
-        LastError = kErrorWriteFile;
+        LastError = kErrorSaveException;
         ok = false;
     }
     if (!ok) {

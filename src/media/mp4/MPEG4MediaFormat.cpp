@@ -105,7 +105,7 @@ bool TMPEG4MediaFormat::ReadInfo() {
     const int64_t fileSize = Stream->Size();
     const bool walked = WalkChildren(walk, RootAtom.get(), 0, fileSize, 0) && !walk.Fatal;
     if (!walked || !MoovAtom || !MdatAtom) {
-        LastError = kErrorMPEG4InvalidData;
+        LastError = kErrorInvalidData;
         return false;
     }
     SampleRate = GetSampleRate();

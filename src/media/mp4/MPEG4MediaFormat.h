@@ -21,13 +21,10 @@ namespace mellodeck {
 extern int32_t MPEG4FreeAtomSize;
 extern int32_t MPEG4MaxInPlaceGap;
 
-// LastError of a save that raised an exception while writing the file in place.
-constexpr uint32_t kErrorMPEG4SaveException = 0x10000007;
-// LastError of a save refused because the file's layout is one the writer cannot rebuild safely (the
-// reason is in SaveRefusal and the message log); the file is left untouched.
-constexpr uint32_t kErrorMPEG4LayoutNotSupported = 0x10000008;
-// The system's code for invalid data: LastError of a file whose atoms cannot be walked.
-constexpr uint32_t kErrorMPEG4InvalidData = 13;
+// Result codes (media/core/MediaErrors.h): kErrorSaveException for a save that raised an exception while
+// writing in place, kErrorLayoutNotWritable for a layout the writer cannot rebuild safely (the reason is in
+// SaveRefusal and the message log; the file is left untouched), kErrorInvalidData for atoms that cannot be
+// walked.
 
 // Bounds of the walk: a file with more atoms or deeper nesting is not read.
 constexpr int kMPEG4MaxAtoms = 100000;

@@ -77,7 +77,7 @@ void SetMPEG4SaveFaultHook(TMPEG4SaveFaultHook hook) {
 }
 
 void TMPEG4MediaFormat::Refuse(const std::wstring& reason) {
-    LastError = kErrorMPEG4LayoutNotSupported;
+    LastError = kErrorLayoutNotWritable;
     PostResult = static_cast<int32_t>(LastError);
     LogError(FormatText(L"MPEG-4 tags not saved, the file is left as it was: %s. File: \"%s\"", reason, FileName));
 }
@@ -158,9 +158,9 @@ bool TMPEG4MediaFormat::SaveTags(uint32_t) {
         LastError = failure.Code;
     } catch (const EMediaError& e) {
         LogError(e.Message());
-        LastError = kErrorMPEG4SaveException;
+        LastError = kErrorSaveException;
     } catch (const std::exception&) {
-        LastError = kErrorMPEG4SaveException;
+        LastError = kErrorSaveException;
     }
     PostResult = static_cast<int32_t>(LastError);
     return false;
@@ -197,7 +197,7 @@ bool TMPEG4MediaFormat::SaveInPlace(const std::vector<uint8_t>& newMeta) {
     } catch (const TSaveFailure& failure) {
         error = failure.Code ? failure.Code : oserr::kWriteFault;
     } catch (const std::exception&) {
-        error = out->WriteError ? out->WriteError : kErrorMPEG4SaveException;
+        error = out->WriteError ? out->WriteError : kErrorSaveException;
     }
     if (error == 0) {
         FileSize = out->Size();

@@ -251,7 +251,7 @@ bool TOggMediaFormat::SaveTags(uint32_t context) {
     for (size_t i = 1; contiguous && i < FCommentPages.size(); ++i)
         contiguous = FCommentPages[i - 1].End() == FCommentPages[i].Offset;
     if (!contiguous) {
-        LastError = kErrorUnsupportedLayout;
+        LastError = kErrorOggLayout;
         PostResult = static_cast<int32_t>(LastError);
         return false;
     }

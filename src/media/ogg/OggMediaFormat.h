@@ -33,9 +33,8 @@ public:
     bool SaveTags(uint32_t context) override;
     void Reset() override;
 
-    // LastError when the header pages are interleaved with another logical stream: such a file is read
-    // but not rewritten.
-    static constexpr uint32_t kErrorUnsupportedLayout = 0x10000009;
+    // LastError kErrorOggLayout (media/core/MediaErrors.h) when the header pages are interleaved with
+    // another logical stream: such a file is read but not rewritten.
     // A comment header larger than this is not read (it bounds memory; 64 MiB).
     static constexpr size_t kMaxCommentPacket = 64u * 1024 * 1024;
 

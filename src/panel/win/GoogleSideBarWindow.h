@@ -32,9 +32,10 @@ public:
     void SetFont(const LOGFONTW& Font);
 
     static constexpr UINT_PTR kFadeTimerId = 1;
+    static constexpr const wchar_t* kClassName = L"Mellodeck.GoogleSideBar";
 
 protected:
-    const wchar_t* ClassName() const override { return L"Mellodeck.GoogleSideBar"; }
+    const wchar_t* ClassName() const override { return kClassName; }
     void ClassOptions(WNDCLASSEXW& windowClass) const override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OnCreate(const CREATESTRUCTW& create) override;

@@ -122,19 +122,18 @@ void TWinAmpManager::MapHelperBlock() {
     if (!BlockMapping)
         return;
     // A mapping made smaller by someone else fails here rather than letting reads run past its end.
-    FBlockView = MapViewOfFile(BlockMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, helper::kBlockSize);
+    FBlockView = win::MapView::Map(BlockMapping.Get(), FILE_MAP_ALL_ACCESS, 0, helper::kBlockSize);
     if (!FBlockView) {
         BlockMapping.Reset();
         return;
     }
-    HelperBlock = static_cast<const helper::THelperBlock*>(FBlockView);
+    HelperBlock = FBlockView.As<const helper::THelperBlock>();
 }
 
 void TWinAmpManager::DisconnectHelper() {
     if (FBlockView) {
-        UnmapViewOfFile(FBlockView);
-        FBlockView = nullptr;
         HelperBlock = nullptr;
+        FBlockView.Reset();
         BlockMapping.Reset();
     }
     HelperFileEvent.Reset();
@@ -145,7 +144,7 @@ void TWinAmpManager::SendHelperStrings(const std::wstring& A, const std::wstring
     try {
         if (!FBlockView || !FindPlayerWindow())
             return;
-        auto* block = static_cast<helper::THelperBlock*>(FBlockView);
+        auto* block = FBlockView.As<helper::THelperBlock>();
         helper::WriteField(block->TextA, block->TextALength, WideToAnsi(A));
         helper::WriteField(block->TextB, block->TextBLength, WideToAnsi(B));
         Ask(helper::WM_HELPER_STRINGS, 0, 0);

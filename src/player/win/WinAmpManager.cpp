@@ -4,29 +4,14 @@
 
 #include "common/AxSys.h"
 #include "common/FileUtils.h"
+#include "common/ScopeExit.h"
 #include "media/core/PlatformFile.h"
 #include "player/HelperProtocol.h"
 #include "player/PlayerCommandLine.h"
 #include "player/PlayerProtocol.h"
 #include "player/win/WinAmpWaitThread.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 namespace mellodeck {
-namespace {
-
-constexpr wchar_t kNotifyWindowClass[] = L"MellodeckPlayerNotify";
-
-// Runs the given code when leaving the scope, also by an exception.
-template <class F>
-struct Finally {
-    F Code;
-    ~Finally() { Code(); }
-};
-template <class F>
-Finally(F) -> Finally<F>;
-
-} // namespace
 
 TWinAmpManager::TWinAmpManager() { SetPlayerName(L"WinAmp"); }
 
@@ -38,27 +23,22 @@ TWinAmpManager::~TWinAmpManager() {
 // ---- the hidden window -------------------------------------------------------------------------------
 
 void TWinAmpManager::CreateNotifyWindow() {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(&__ImageBase);
-    WNDCLASSEXW wc{};
-    if (!GetClassInfoExW(instance, kNotifyWindowClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = &TWinAmpManager::NotifyWindowProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kNotifyWindowClass;
-        RegisterClassExW(&wc);
-    }
-    NotifyWindow = CreateWindowExW(0, kNotifyWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
-                                   nullptr);
-    if (NotifyWindow)
-        SetWindowLongPtrW(NotifyWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    FNotifyOwner = std::make_unique<TNotifyWindow>(*this);
+    if (FNotifyOwner->CreateMessageOnly())
+        NotifyWindow = FNotifyOwner->Handle();
+    else
+        FNotifyOwner.reset();
 }
 
-LRESULT CALLBACK TWinAmpManager::NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<TWinAmpManager*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && self->NotifyWindow == window)
-        return self->Dispatch(message, wParam, lParam);
-    return DefWindowProcW(window, message, wParam, lParam);
+LRESULT TWinAmpManager::TNotifyWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+    case WM_PLAYER_FILE:
+    case WM_PLAYER_TAGS:
+    case WM_PLAYER_EXITED:
+        return FManager.Dispatch(message, wParam, lParam);
+    }
+    return WindowBase::WindowProc(message, wParam, lParam);
 }
 
 LRESULT TWinAmpManager::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -111,10 +91,8 @@ void TWinAmpManager::SetActive(bool Value) {
         DisconnectHelper();
         RestartTimer(false);
         StopEvent.Reset();
-        if (NotifyWindow) {
-            DestroyWindow(NotifyWindow);
-            NotifyWindow = nullptr;
-        }
+        NotifyWindow = nullptr;
+        FNotifyOwner.reset(); // destroys the window
         // Nothing happens after deactivation: no last poll (it could fire events, connect the helper or
         // install it), and nothing of the attachment is kept.
         PlayerProcess.Reset();
@@ -440,6 +418,9 @@ void TWinAmpManager::UpdateState() {
     // Re-armed after the state is applied, so the interval is the one of the state just reached.
     if (rearm || (playing && *playing != wasPlaying))
         RestartTimer(true);
+    // A tag editor's save of the file being played shows on the panel without a track change.
+    if (window)
+        ReloadIfFileRewritten();
 }
 
 void TWinAmpManager::DoStateChanged(TControlStates PrevState) {
@@ -489,7 +470,7 @@ bool TWinAmpManager::Launch(TLaunchMode Mode) {
 
     Launching = true;
     RestartTimer(false);
-    Finally done{[this] {
+    ScopeExit done{[this] {
         RestartTimer(true);
         Launching = false;
     }};
@@ -540,7 +521,7 @@ void TWinAmpManager::StopWaitThread() {
 }
 
 void TWinAmpManager::HandlePlayerExited() {
-    Finally clear{[this] { PlayerExited = false; }};
+    ScopeExit clear{[this] { PlayerExited = false; }};
     SetState({}, {csLanched});
     StopWaitThread();
     DisconnectHelper();

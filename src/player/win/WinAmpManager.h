@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "common/win/Handles.h"
+#include "common/win/MapView.h"
+#include "common/win/WindowBase.h"
 #include "player/BasePlayerManager.h"
 #include "player/PlayerProtocol.h"
 
@@ -85,7 +87,7 @@ public:
     bool HelperPluginPresent();
 
     // ---- fields
-    HWND NotifyWindow = nullptr;
+    HWND NotifyWindow = nullptr; // the handle of FNotifyOwner's window while active
     DWORD PlayerProcessId = 0;
     win::UniqueHandle PlayerProcess;
     win::UniqueHandle HelperFileEvent;
@@ -98,7 +100,18 @@ public:
     bool Launching = false;
 
 private:
-    static LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The hidden message-only window: the poll timer and the wait thread's notices arrive there.
+    class TNotifyWindow final : public win::WindowBase {
+    public:
+        explicit TNotifyWindow(TWinAmpManager& manager) : FManager(manager) {}
+
+    protected:
+        const wchar_t* ClassName() const override { return L"MellodeckPlayerNotify"; }
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    private:
+        TWinAmpManager& FManager;
+    };
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateNotifyWindow();
     void StopWaitThread();
@@ -126,7 +139,8 @@ private:
     std::optional<int64_t> AskPosition();
     UINT_PTR TimerId() const { return reinterpret_cast<UINT_PTR>(this); }
 
-    void* FBlockView = nullptr; // HelperBlock, writable for SendHelperStrings
+    win::MapView FBlockView; // HelperBlock, writable for SendHelperStrings
+    std::unique_ptr<TNotifyWindow> FNotifyOwner;
     HWND FUnansweredWindow = nullptr;
     ULONGLONG FUnansweredUntil = 0;
     // The install is run at most once per player process: the process it was run for, and the process

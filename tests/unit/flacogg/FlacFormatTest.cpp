@@ -87,7 +87,7 @@ std::wstring WithBlock(const TempFolder& folder, const std::string& fixture, con
     bytes[4] = static_cast<char>(bytes[4] & 0x7F);
     bytes.insert(42, block);
     const std::wstring path = folder.Text(as);
-    PutBytes(path, bytes);
+    WriteAll(NativePath(path), bytes);
     return path;
 }
 
@@ -182,7 +182,7 @@ TEST_F(FlacTest, ReadsWhatTheToolsRead) {
 
 TEST_F(FlacTest, SaveInPlaceMergesPaddingIntoOneBlockBeforeTheAudio) {
     const std::wstring path = CopyFixture(Folder, "flacogg/twopad.flac");
-    const std::string before = Bytes(path);
+    const std::string before = ReadAll(NativePath(path));
     size_t audioStart;
     const auto oldBlocks = Blocks(before, &audioStart);
     TFlacMediaFormat format;
@@ -190,7 +190,7 @@ TEST_F(FlacTest, SaveInPlaceMergesPaddingIntoOneBlockBeforeTheAudio) {
     format.Tags->Artist->SetValue(L"New Artist");
     format.Tags->Comment->SetValue(L"   "); // blank: dropped
     ASSERT_TRUE(format.Post(0)) << format.LastError;
-    const std::string after = Bytes(path);
+    const std::string after = ReadAll(NativePath(path));
     ASSERT_EQ(after.size(), before.size());
     EXPECT_TRUE(after.substr(audioStart) == before.substr(audioStart)); // audio untouched
     size_t newAudioStart;
@@ -212,13 +212,13 @@ TEST_F(FlacTest, SaveInPlaceMergesPaddingIntoOneBlockBeforeTheAudio) {
 
 TEST_F(FlacTest, StreamInfoOnlyFileIsRebuiltWithPadding) {
     const std::wstring path = CopyFixture(Folder, "flacogg/streaminfo.flac");
-    const std::string before = Bytes(path);
+    const std::string before = ReadAll(NativePath(path));
     TFlacMediaFormat format;
     ASSERT_TRUE(format.Open(path, true, 0, false));
     EXPECT_TRUE(format.IsTagEmpty());
     format.Tags->Title->SetValue(L"Fresh");
     ASSERT_TRUE(format.Post(0)) << format.LastError;
-    const std::string after = Bytes(path);
+    const std::string after = ReadAll(NativePath(path));
     size_t audioStart;
     const auto blocks = Blocks(after, &audioStart);
     ASSERT_EQ(blocks.size(), 3u);
@@ -233,7 +233,7 @@ TEST_F(FlacTest, StreamInfoOnlyFileIsRebuiltWithPadding) {
 
 TEST_F(FlacTest, GrowthBeyondTheGapRebuildsAndKeepsForeignBlocks) {
     const std::wstring path = CopyFixture(Folder, "flacogg/picture.flac");
-    const std::string before = Bytes(path);
+    const std::string before = ReadAll(NativePath(path));
     size_t oldAudio;
     const auto oldBlocks = Blocks(before, &oldAudio);
     TFlacMediaFormat format;
@@ -241,7 +241,7 @@ TEST_F(FlacTest, GrowthBeyondTheGapRebuildsAndKeepsForeignBlocks) {
     EXPECT_EQ(format.Tags->Pictures->Count(), 1) << "the standard PICTURE block";
     format.Tags->Lyrics->SetValue(std::wstring(3000, L'l'));
     ASSERT_TRUE(format.Post(0)) << format.LastError;
-    const std::string after = Bytes(path);
+    const std::string after = ReadAll(NativePath(path));
     size_t audioStart;
     const auto blocks = Blocks(after, &audioStart);
     EXPECT_TRUE(after.substr(audioStart) == before.substr(oldAudio));
@@ -271,7 +271,7 @@ TEST_F(FlacTest, UnmodifiedSaveWritesNothing) {
     const auto old = std::filesystem::last_write_time(NativePath(path));
     EXPECT_TRUE(format.Post(0));
     EXPECT_EQ(std::filesystem::last_write_time(NativePath(path)), old);
-    EXPECT_TRUE(Bytes(path) == ReadAll(FixturePath("flacogg/tagged.flac")));
+    EXPECT_TRUE(ReadAll(NativePath(path)) == ReadAll(FixturePath("flacogg/tagged.flac")));
 }
 
 TEST_F(FlacTest, PictureBlockLayout) {
@@ -362,7 +362,7 @@ TEST_F(FlacTest, ClearingPicturesDropsTheBlock) {
     format.Tags->Pictures->Clear();
     EXPECT_TRUE(format.GetModified());
     ASSERT_TRUE(format.Post(0));
-    for (const auto& b : Blocks(Bytes(path)))
+    for (const auto& b : Blocks(ReadAll(NativePath(path))))
         EXPECT_NE(b.Type, 2);
     CheckSaved(path,
                {"PERFORMER=Solo Voice", "ARTIST=Flac Artist", "TITLE=a=b", "ALBUM=Flac Album", "COMMENT=padded",
@@ -383,7 +383,7 @@ TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
         SCOPED_TRACE(path.Fixture);
         TempFolder folder;
         const std::wstring file = CopyFixture(folder, path.Fixture);
-        const std::string original = Bytes(file);
+        const std::string original = ReadAll(NativePath(file));
         auto save = [&] {
             TFlacMediaFormat format;
             EXPECT_TRUE(format.Open(file, true, 0, false));
@@ -412,7 +412,7 @@ TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
             if (fault == "write")
                 continue;
             SCOPED_TRACE(fault);
-            PutBytes(file, original);
+            WriteAll(NativePath(file), original);
             int counted = 0;
             ScopedFaults inject([&](const char* name) {
                 if (fault.rfind("write#", 0) == 0)
@@ -422,7 +422,7 @@ TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
             const auto [saved, error] = save();
             EXPECT_FALSE(saved);
             EXPECT_NE(error, 0u);
-            EXPECT_TRUE(Bytes(file) == original);
+            EXPECT_TRUE(ReadAll(NativePath(file)) == original);
             EXPECT_EQ(FolderEntries(folder).size(), 1u); // no temporary or backup left behind
         }
     }
@@ -467,14 +467,14 @@ TEST_F(FlacTest, DamagedFilesFailQuickly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::wstring path = Folder.Text("damaged.flac");
-        PutBytes(path, c.bytes);
+        WriteAll(NativePath(path), c.bytes);
         TFlacMediaFormat format;
         EXPECT_EQ(format.Open(path, false, 0, false), c.reads);
         format.Close(0);
     }
     TFlacMediaFormat longFile;
     const std::wstring path = Folder.Text("long.flac");
-    PutBytes(path, longSamples);
+    WriteAll(NativePath(path), longSamples);
     ASSERT_TRUE(longFile.Open(path, false, 0, false));
     EXPECT_EQ(longFile.TotalSamples, (int64_t(1) << 32) + 88200);
 

@@ -33,13 +33,6 @@ TFacts ParseFacts(const std::string& text, std::map<std::string, TFacts>* byFile
     return single;
 }
 
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 } // namespace
 
 const TFacts& ExpectedFacts(const std::string& fileName) {
@@ -83,19 +76,6 @@ std::wstring CopyFixture(const TempFolder& folder, const std::string& fixture, c
     return target;
 }
 
-std::string Bytes(const std::wstring& path) {
-    return ReadAll(NativePath(path));
-}
-
-std::vector<uint8_t> ByteVector(const std::wstring& path) {
-    const std::string s = Bytes(path);
-    return std::vector<uint8_t>(s.begin(), s.end());
-}
-
-void PutBytes(const std::wstring& path, const std::string& bytes) {
-    WriteAll(NativePath(path), bytes);
-}
-
 std::vector<std::string> FolderEntries(const TempFolder& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
@@ -104,46 +84,20 @@ std::vector<std::string> FolderEntries(const TempFolder& folder) {
     return names;
 }
 
-bool HaveTools() {
-#ifdef _WIN32
-    return false;
-#else
-    return true; // installed by the setup; a missing tool fails the checks that need it
-#endif
-}
-
-int RunCommand(const std::string& command, std::string& output) {
-    output.clear();
-#ifdef _WIN32
-    (void)command;
-    return -1;
-#else
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        output.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
-
 bool FlacTestPasses(const std::wstring& path, std::string& output) {
-    return RunCommand("flac -s -t " + Quote(WideToUtf8(path)), output) == 0;
+    return RunTool("flac -s -t " + ShellQuote(WideToUtf8(path)), output) == 0;
 }
 
 bool OggInfoPasses(const std::wstring& path, std::string& output) {
     // ogginfo reports problems as "WARNING"/"ERROR" lines and does not always fail its exit status.
-    const int status = RunCommand("ogginfo " + Quote(WideToUtf8(path)), output);
+    const int status = RunTool("ogginfo " + ShellQuote(WideToUtf8(path)), output);
     return status == 0 && output.find("WARNING") == std::string::npos && output.find("ERROR") == std::string::npos;
 }
 
 TFacts MutagenFacts(const std::wstring& path) {
     std::string output;
     const std::string script = std::string(MELLODECK_FIXTURE_SCRIPTS) + "/flacogg-tags.py";
-    if (RunCommand("/usr/bin/python3 " + Quote(script) + " " + Quote(WideToUtf8(path)), output) != 0)
+    if (RunTool("/usr/bin/python3 " + ShellQuote(script) + " " + ShellQuote(WideToUtf8(path)), output) != 0)
         return {};
     return ParseFacts(output, nullptr);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestPaths.h"
+#include "TestTools.h"
 #include "media/vorbis/SafeSave.h"
 
 namespace mellodeck::test {
@@ -28,9 +29,7 @@ std::vector<std::string> Facts(const TFacts& facts, const std::string& key);
 
 // Copies a fixture into the folder; returns the copy's wide path.
 std::wstring CopyFixture(const TempFolder& folder, const std::string& fixture, const std::string& as = "");
-std::string Bytes(const std::wstring& path);
-std::vector<uint8_t> ByteVector(const std::wstring& path);
-void PutBytes(const std::wstring& path, const std::string& bytes);
+// A wide path of the library's kind as the standard library takes it (UTF-8 on POSIX).
 std::filesystem::path NativePath(const std::wstring& path);
 
 // Installs a fault hook for the life of the object.
@@ -43,10 +42,6 @@ public:
 // The names of the files in a folder.
 std::vector<std::string> FolderEntries(const TempFolder& folder);
 
-// External checkers: natively always used; under Wine the tests check with our own reader only.
-bool HaveTools();
-// Runs a shell command; returns its exit status and fills `output` with stdout and stderr.
-int RunCommand(const std::string& command, std::string& output);
 // "flac -t" / "ogginfo" pass on the file.
 bool FlacTestPasses(const std::wstring& path, std::string& output);
 bool OggInfoPasses(const std::wstring& path, std::string& output);

@@ -57,14 +57,14 @@ protected:
     std::string SaveAndCompare(const std::string& fixture, const std::function<void(TOggMediaFormat&)>& change,
                                int expectedDelta, std::wstring* savedPath = nullptr) {
         const std::wstring path = CopyFixture(Folder, fixture);
-        const std::string before = Bytes(path);
+        const std::string before = ReadAll(NativePath(path));
         TOggMediaFormat format;
         EXPECT_TRUE(format.Open(path, true, 0, false));
         const size_t oldRun = format.CommentPages().size();
         const size_t runStart = 1;
         change(format);
         EXPECT_TRUE(format.Post(0)) << format.LastError;
-        const std::string after = Bytes(path);
+        const std::string after = ReadAll(NativePath(path));
         const auto oldPages = Pages(before), newPages = Pages(after);
         EXPECT_EQ(static_cast<int>(newPages.size()) - static_cast<int>(oldPages.size()), expectedDelta);
         const size_t newRun = oldRun + expectedDelta;
@@ -206,7 +206,7 @@ TEST_F(OggTest, HeadersSpreadByAnotherWriterAreRewritten) {
 
 TEST_F(OggTest, CommentPacketOf510BytesEndsWithAZeroLacingValue) {
     const std::wstring path = CopyFixture(Folder, "flacogg/tagged.ogg");
-    const std::string before = Bytes(path);
+    const std::string before = ReadAll(NativePath(path));
     const Page oldSecond = Pages(before)[1];
     TOggMediaFormat format;
     ASSERT_TRUE(format.Open(path, true, 0, false));
@@ -222,7 +222,7 @@ TEST_F(OggTest, CommentPacketOf510BytesEndsWithAZeroLacingValue) {
     const size_t vendor = WideToUtf8(format.EncoderName).size();
     format.ExtraTags->AddComment("X", std::wstring(510 - 7 - 4 - vendor - 4 - 4 - 2 - 1, L'v'));
     ASSERT_TRUE(format.Post(0));
-    const std::string after = Bytes(path);
+    const std::string after = ReadAll(NativePath(path));
     const Page second = Pages(after)[1];
     ASSERT_GE(second.Header.Segments.size(), 3u);
     EXPECT_EQ(second.Header.Segments[0], 255);
@@ -246,7 +246,7 @@ TEST_F(OggTest, UnmodifiedSaveWritesNothing) {
     std::filesystem::last_write_time(NativePath(path), stamp);
     EXPECT_TRUE(format.Post(0));
     EXPECT_EQ(std::filesystem::last_write_time(NativePath(path)), stamp);
-    EXPECT_TRUE(Bytes(path) == ReadAll(FixturePath("flacogg/tagged.ogg")));
+    EXPECT_TRUE(ReadAll(NativePath(path)) == ReadAll(FixturePath("flacogg/tagged.ogg")));
 }
 
 TEST_F(OggTest, BitRateAndDurationFromTheHeaders) {
@@ -263,7 +263,7 @@ TEST_F(OggTest, BitRateAndDurationFromTheHeaders) {
     };
     for (const auto& c : std::vector<Case>{{128000, 128}, {127999, 127}, {999, 0}}) {
         const std::wstring path = Folder.Text("rate.ogg");
-        PutBytes(path, withNominal(c.nominal));
+        WriteAll(NativePath(path), withNominal(c.nominal));
         TOggMediaFormat format;
         ASSERT_TRUE(format.Open(path, false, 0, false));
         EXPECT_EQ(format.GetBitrate(), c.kbits) << c.nominal;
@@ -271,7 +271,7 @@ TEST_F(OggTest, BitRateAndDurationFromTheHeaders) {
     // No nominal rate: the average over the file.
     {
         const std::wstring path = Folder.Text("unset.ogg");
-        PutBytes(path, withNominal(0xFFFFFFFF));
+        WriteAll(NativePath(path), withNominal(0xFFFFFFFF));
         TOggMediaFormat format;
         ASSERT_TRUE(format.Open(path, false, 0, false));
         EXPECT_EQ(format.GetBitrate(), static_cast<int32_t>(std::nearbyint(good.size() * 8 / 1000.0 / 10.0)));
@@ -282,7 +282,7 @@ TEST_F(OggTest, BitRateAndDurationFromTheHeaders) {
         for (size_t i = 2; i < pages.size(); ++i)
             std::memset(s.data() + pages[i].Offset + 6, 0xFF, 8);
         const std::wstring path = Folder.Text("nogranule.ogg");
-        PutBytes(path, s);
+        WriteAll(NativePath(path), s);
         TOggMediaFormat format;
         ASSERT_TRUE(format.Open(path, false, 0, false));
         EXPECT_EQ(format.LastGranule, 0u);
@@ -292,7 +292,7 @@ TEST_F(OggTest, BitRateAndDurationFromTheHeaders) {
     // The last page cut inside its header: the page before it gives the granule.
     {
         const std::wstring path = Folder.Text("cut.ogg");
-        PutBytes(path, good.substr(0, pages.back().Offset + 20));
+        WriteAll(NativePath(path), good.substr(0, pages.back().Offset + 20));
         TOggMediaFormat format;
         ASSERT_TRUE(format.Open(path, false, 0, false));
         EXPECT_EQ(format.LastGranule, pages[pages.size() - 2].Header.Granule);
@@ -327,7 +327,7 @@ TEST_F(OggTest, DamagedFilesFailQuickly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::wstring path = Folder.Text("damaged.ogg");
-        PutBytes(path, c.bytes);
+        WriteAll(NativePath(path), c.bytes);
         TOggMediaFormat format;
         EXPECT_FALSE(format.Open(path, false, 0, false));
         format.Close(0);
@@ -346,15 +346,15 @@ TEST_F(OggTest, HeaderPagesInterleavedWithAnotherStreamAreReadButNotRewritten) {
     std::string bytes = good;
     bytes.insert(pages[2].Offset, std::string(foreign.begin(), foreign.end()));
     const std::wstring path = Folder.Text("interleaved.ogg");
-    PutBytes(path, bytes);
+    WriteAll(NativePath(path), bytes);
     TOggMediaFormat format;
     ASSERT_TRUE(format.Open(path, true, 0, false));
     EXPECT_EQ(format.ExtraTags->CommentCount(), 3);
     EXPECT_EQ(format.ExtraTags->Comment(2)->Value.size(), 150000u);
     format.Tags->Artist->SetValue(L"x");
     EXPECT_FALSE(format.Post(0));
-    EXPECT_EQ(format.LastError, TOggMediaFormat::kErrorUnsupportedLayout);
-    EXPECT_TRUE(Bytes(path) == bytes);
+    EXPECT_EQ(format.LastError, kErrorOggLayout);
+    EXPECT_TRUE(ReadAll(NativePath(path)) == bytes);
 }
 
 TEST_F(OggTest, InjectedFailuresLeaveTheFileAsItWas) {
@@ -365,7 +365,7 @@ TEST_F(OggTest, InjectedFailuresLeaveTheFileAsItWas) {
         SCOPED_TRACE(grow);
         TempFolder folder;
         const std::wstring path = CopyFixture(folder, "flacogg/tagged.ogg");
-        const std::string original = Bytes(path);
+        const std::string original = ReadAll(NativePath(path));
         auto save = [&] {
             TOggMediaFormat format;
             EXPECT_TRUE(format.Open(path, true, 0, false));
@@ -394,7 +394,7 @@ TEST_F(OggTest, InjectedFailuresLeaveTheFileAsItWas) {
             faults.push_back("write#" + std::to_string(n));
         for (const auto& fault : faults) {
             SCOPED_TRACE(fault);
-            PutBytes(path, original);
+            WriteAll(NativePath(path), original);
             int counted = 0;
             ScopedFaults inject([&](const char* name) {
                 if (fault.rfind("write#", 0) == 0)
@@ -404,7 +404,7 @@ TEST_F(OggTest, InjectedFailuresLeaveTheFileAsItWas) {
             const auto [saved, error] = save();
             EXPECT_FALSE(saved);
             EXPECT_NE(error, 0u);
-            EXPECT_TRUE(Bytes(path) == original);
+            EXPECT_TRUE(ReadAll(NativePath(path)) == original);
             EXPECT_EQ(FolderEntries(folder).size(), 1u);
         }
     }

@@ -16,7 +16,7 @@ TEST(OggPage, ChecksumMatchesTheReferenceAndTheEncoder) {
     EXPECT_EQ(OggCrc32(check, sizeof check), 0x89A1897Fu);
     REQUIRE_FIXTURE("flacogg/tagged.ogg");
     // Every page oggenc wrote verifies.
-    const auto bytes = ByteVector(test::FixtureText("flacogg/tagged.ogg"));
+    const auto bytes = test::ReadBytes(test::FixturePath("flacogg/tagged.ogg"));
     TSpanStream s(bytes.data(), bytes.size());
     int pages = 0;
     TOggPage page;

@@ -72,7 +72,7 @@ TEST_F(MP3LossTest, SeveralCommentsLyricsAndLinksAllSurvive) {
 
     // Only bookkeeping comments: the first of them is shown rather than nothing.
     const auto itun = Frame23("COMM", Text(std::string("\0engiTunNORM\0 0A", 16)));
-    WriteAll(Dir.Path() / "itun.mp3", Bytes(Cat({ID3v2Tag(3, 0, itun), CbrFrames(4)})));
+    WriteAll(Dir.Path() / "itun.mp3", AsString(Cat({ID3v2Tag(3, 0, itun), CbrFrames(4)})));
     TOpened g(Dir.Text("itun.mp3"));
     ASSERT_TRUE(g.Ok);
     EXPECT_EQ(g.Format.Tags->Comment->Value, L" 0A");

@@ -16,7 +16,7 @@ class MP3ReadTest : public ::testing::Test {
 protected:
     void SetUp() override { MediaLibraryStart(); }
     std::wstring Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        WriteAll(Dir.Path() / name, Bytes(bytes));
+        WriteBytes(Dir.Path() / name, bytes);
         return Dir.Text(name);
     }
     TempFolder Dir;

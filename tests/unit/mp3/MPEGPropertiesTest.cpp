@@ -54,7 +54,7 @@ class MPEGTest : public ::testing::Test {
 protected:
     void SetUp() override { MediaLibraryStart(); }
     std::wstring Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        WriteAll(Dir.Path() / name, Bytes(bytes));
+        WriteBytes(Dir.Path() / name, bytes);
         return Dir.Text(name);
     }
     TempFolder Dir;

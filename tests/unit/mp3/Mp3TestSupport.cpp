@@ -204,8 +204,6 @@ TOpened::~TOpened() { Format.Close(0); }
 
 // ---- byte builders ------------------------------------------------------------------------------------
 
-std::string Bytes(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
-std::vector<uint8_t> ToBytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 std::vector<uint8_t> SyncSafe(uint32_t v) {
     return {uint8_t((v >> 21) & 0x7F), uint8_t((v >> 14) & 0x7F), uint8_t((v >> 7) & 0x7F), uint8_t(v & 0x7F)};
@@ -251,7 +249,7 @@ std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
     return out;
 }
 
-std::vector<uint8_t> Text(const std::string& bytes) { return ToBytes(bytes); }
+std::vector<uint8_t> Text(const std::string& bytes) { return AsBytes(bytes); }
 
 std::vector<uint8_t> CbrFrames(int count) {
     std::vector<uint8_t> out;

@@ -57,9 +57,6 @@ struct TOpened {
     bool Ok = false;
 };
 
-// Bytes as a string (for WriteAll) and back.
-std::string Bytes(const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> ToBytes(const std::string& text);
 
 // Builders of hand-made tags.
 std::vector<uint8_t> SyncSafe(uint32_t value);

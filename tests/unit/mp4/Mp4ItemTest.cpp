@@ -14,7 +14,7 @@ protected:
     void SetUp() override { MediaLibraryStart(); }
     TMPEG4KnownTags& Tags() { return *format.KnownTags(); }
     // Loads an item the way the reader does.
-    TBaseTag* Load(const Bytes& item) {
+    TBaseTag* Load(const ByteVector& item) {
         TBaseTag* tag = Tags().FindItemTag(ItemType(item.data(), item.size()));
         if (tag) {
             tag->LoadFromBuffer(item.data(), item.size());
@@ -23,7 +23,7 @@ protected:
         Tags().SetModified(false);
         return tag;
     }
-    static Bytes Save(TBaseTag* tag) {
+    static ByteVector Save(TBaseTag* tag) {
         TMemoryStream out;
         tag->SaveToStream(out);
         return out.Data();
@@ -34,7 +34,7 @@ protected:
 
 TEST_F(Mp4Item, TrackNumbersReadAsPaddedPairs) {
     struct Case {
-        Bytes Payload;
+        ByteVector Payload;
         const char* Value;
     } cases[] = {
         {{0, 0, 0, 3, 0, 12, 0, 0}, "03/12"},
@@ -61,7 +61,7 @@ TEST_F(Mp4Item, TrackValueIsWrittenAsNumberAndTotal) {
 
 TEST_F(Mp4Item, GenreCodesAndNames) {
     const struct {
-        Bytes Item;
+        ByteVector Item;
         const char* Value;
     } reads[] = {
         {DataItem(item::kGenreCode, 0, {0, 21}), "Alternative"},
@@ -78,7 +78,7 @@ TEST_F(Mp4Item, GenreCodesAndNames) {
 
     const struct {
         const wchar_t* Value;
-        Bytes Item;
+        ByteVector Item;
     } writes[] = {
         {L"alternative", DataItem(item::kGenreCode, 0, {0, 21})},
         {L"Rock", DataItem(item::kGenreCode, 0, {0, 18})},
@@ -94,17 +94,17 @@ TEST_F(Mp4Item, GenreCodesAndNames) {
 
 TEST_F(Mp4Item, TextLengthLimitKeepsWholeCharacters) {
     Tags().Title->SetValue(std::wstring(300, L'T'));
-    Bytes saved = Save(Tags().Title);
-    EXPECT_EQ(saved, DataItem(item::kTitle, 1, Bytes(255, 'T')));
+    ByteVector saved = Save(Tags().Title);
+    EXPECT_EQ(saved, DataItem(item::kTitle, 1, ByteVector(255, 'T')));
 
     // 254 ASCII bytes and a two-byte letter: the letter would straddle the limit and is left out.
     Tags().Title->SetValue(std::wstring(254, L'a') + L"\u00e4bc");
     saved = Save(Tags().Title);
-    EXPECT_EQ(saved, DataItem(item::kTitle, 1, Bytes(254, 'a')));
+    EXPECT_EQ(saved, DataItem(item::kTitle, 1, ByteVector(254, 'a')));
 
     const std::wstring lyrics(1000, L'l');
     Tags().Lyrics->SetValue(lyrics);
-    EXPECT_EQ(Save(Tags().Lyrics), DataItem(item::kLyrics, 1, Bytes(1000, 'l')));
+    EXPECT_EQ(Save(Tags().Lyrics), DataItem(item::kLyrics, 1, ByteVector(1000, 'l')));
 
     Tags().Album->SetValue(L"");
     EXPECT_TRUE(Save(Tags().Album).empty());
@@ -128,18 +128,18 @@ TEST_F(Mp4Item, NumbersAndFlags) {
 
 TEST_F(Mp4Item, UnchangedItemsAreWrittenBackAsRead) {
     // Two values and a UTF-16 type indicator: nothing our value could express exactly.
-    const Bytes twoValues = Atom(item::kArtist, Join({Atom("data", Join({BE32(1), BE32(0), Text("First")})),
+    const ByteVector twoValues = Atom(item::kArtist, Join({Atom("data", Join({BE32(1), BE32(0), Text("First")})),
                                                       Atom("data", Join({BE32(1), BE32(0), Text("Second")}))}));
     Load(twoValues);
     EXPECT_EQ(Value(Tags().Artist), "First");
     EXPECT_EQ(Save(Tags().Artist), twoValues);
 
-    const Bytes longTitle = DataItem(item::kTitle, 1, Bytes(400, 'x'));
+    const ByteVector longTitle = DataItem(item::kTitle, 1, ByteVector(400, 'x'));
     Load(longTitle);
     EXPECT_EQ(Tags().Title->Value.size(), 400u);
     EXPECT_EQ(Save(Tags().Title), longTitle);
 
-    const Bytes utf16 = DataItem(item::kAlbum, 2, {0x00, 'A', 0x00, 0xE4});
+    const ByteVector utf16 = DataItem(item::kAlbum, 2, {0x00, 'A', 0x00, 0xE4});
     Load(utf16);
     EXPECT_EQ(Tags().Album->Value, L"A\u00e4");
     EXPECT_EQ(Save(Tags().Album), utf16);
@@ -150,14 +150,14 @@ TEST_F(Mp4Item, UnchangedItemsAreWrittenBackAsRead) {
 }
 
 TEST_F(Mp4Item, ItemsThatLieAboutTheirSizeStayInside) {
-    const Bytes cases[] = {
+    const ByteVector cases[] = {
         Atom(item::kTitle, {}),                                               // no data atom at all
         Atom(item::kTitle, Join({BE32(500), Text("data"), BE32(1), BE32(0), Text("abc")})), // claims more
         Atom(item::kTitle, Join({BE32(12), Text("data"), BE32(1)})),          // shorter than a data header
         Atom(item::kTitle, Join({BE32(1), Text("data"), BE32(0), BE32(40)})), // 64-bit form inside an item
         Atom(item::kTitle, Join({BE32(20), Text("mean"), BE32(1), BE32(0), Text("abcd")})), // not "data"
     };
-    for (const Bytes& item : cases) {
+    for (const ByteVector& item : cases) {
         Tags().ClearAll();
         Load(item);
         EXPECT_TRUE(Tags().Title->Exists);
@@ -169,13 +169,13 @@ TEST_F(Mp4Item, ItemsThatLieAboutTheirSizeStayInside) {
 TEST_F(Mp4Item, CoverItemsKeepEveryPictureAndItsKind) {
     if (!HaveFixture("mp4/cover.jpg"))
         GTEST_SKIP() << "fixtures not generated";
-    const Bytes jpeg = ReadBytes(FixturePath("mp4/cover.jpg"));
-    const Bytes png = ReadBytes(FixturePath("mp4/cover.png"));
-    const Bytes odd = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    auto data = [](uint8_t kind, const Bytes& payload) {
-        return Atom("data", Join({Bytes{0, 0, 0, kind}, BE32(0), payload}));
+    const ByteVector jpeg = ReadBytes(FixturePath("mp4/cover.jpg"));
+    const ByteVector png = ReadBytes(FixturePath("mp4/cover.png"));
+    const ByteVector odd = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    auto data = [](uint8_t kind, const ByteVector& payload) {
+        return Atom("data", Join({ByteVector{0, 0, 0, kind}, BE32(0), payload}));
     };
-    const Bytes covr = Atom(item::kCover, Join({data(13, jpeg), data(14, png), data(27, odd)}));
+    const ByteVector covr = Atom(item::kCover, Join({data(13, jpeg), data(14, png), data(27, odd)}));
     Load(covr);
     TBasePictureTag* pictures = Tags().Pictures;
     ASSERT_EQ(pictures->Count(), 3);
@@ -195,7 +195,7 @@ TEST_F(Mp4Item, CoverItemsKeepEveryPictureAndItsKind) {
     Bitmap32 red(5, 4);
     red.Fill(0xFFFF0000);
     pictures->Add()->SetBitmap(red);
-    const Bytes saved = Save(pictures);
+    const ByteVector saved = Save(pictures);
     TMPEG4MediaFormat other;
     TBaseTag* tag = other.FindItemTag(item::kCover);
     tag->LoadFromBuffer(saved.data(), saved.size());
@@ -206,7 +206,7 @@ TEST_F(Mp4Item, CoverItemsKeepEveryPictureAndItsKind) {
     EXPECT_EQ(added->Bitmap->Width(), 5);
 
     // Children that are not data atoms, or too short, end the list.
-    const Bytes broken = Atom(item::kCover, Join({data(13, jpeg), BE32(4), Text("data"), data(14, png)}));
+    const ByteVector broken = Atom(item::kCover, Join({data(13, jpeg), BE32(4), Text("data"), data(14, png)}));
     Tags().ClearAll();
     Load(broken);
     EXPECT_EQ(pictures->Count(), 1);
@@ -214,7 +214,7 @@ TEST_F(Mp4Item, CoverItemsKeepEveryPictureAndItsKind) {
 }
 
 TEST_F(Mp4Item, AMainPictureIsOneThatDecoded) {
-    const Bytes broken = Atom(item::kCover, Atom("data", Join({Bytes{0, 0, 0, 13}, BE32(0), Bytes{0xFF, 0xD8, 0}})));
+    const ByteVector broken = Atom(item::kCover, Atom("data", Join({ByteVector{0, 0, 0, 13}, BE32(0), ByteVector{0xFF, 0xD8, 0}})));
     Load(broken);
     ASSERT_EQ(Tags().Pictures->Count(), 1);
     EXPECT_TRUE(Tags().Pictures->Exists);

@@ -68,7 +68,7 @@ TEST_P(Mp4Read, FindsWhatTheToolsFind) {
     TBasePictureTag* pictures = format->Tags->Pictures;
     ASSERT_EQ(pictures->Count(), static_cast<int>(expected.Covers.size()));
     for (size_t i = 0; i < expected.Covers.size(); ++i)
-        EXPECT_EQ(pictures->Item(static_cast<int>(i))->Data.size(), expected.Covers[i].Bytes);
+        EXPECT_EQ(pictures->Item(static_cast<int>(i))->Data.size(), expected.Covers[i].Size);
     EXPECT_EQ(pictures->Exists, !expected.Covers.empty());
 
     EXPECT_NEAR(format->GetDuration(), expected.Duration, 0.05);

@@ -58,8 +58,8 @@ struct Before {
             Audio = DecodedAudio(path);
         }
     }
-    Bytes Bytes_;
-    Bytes Starts;
+    ByteVector Bytes_;
+    ByteVector Starts;
     std::vector<std::string> Tags, Dump, Chunks;
     std::string Audio;
 };
@@ -122,7 +122,7 @@ TEST_P(Mp4SaveLayouts, TitleChangeKeepsTheFileSound) {
     ASSERT_TRUE(SaveTitle(path, kNewTitle));
 
     const bool inPlace = layout.InPlace && !forceRebuild;
-    const Bytes after = ReadBytes(path);
+    const ByteVector after = ReadBytes(path);
     if (inPlace) {
         // Only the bytes of "meta" changed.
         auto format = OpenMp4(path);
@@ -141,7 +141,7 @@ TEST_P(Mp4SaveLayouts, TitleChangeKeepsTheFileSound) {
     ExpectSound(path, before, tags, Replace(before.Dump, "tag\t\xC2\xA9nam\t", "tag\t\xC2\xA9nam\t" + kNewTitle));
 
     // A second save of a rebuilt file finds room in place.
-    const Bytes once = ReadBytes(path);
+    const ByteVector once = ReadBytes(path);
     ASSERT_TRUE(SaveTitle(path, "Second"));
     if (!forceRebuild) {
         EXPECT_EQ(ReadBytes(path).size(), once.size());
@@ -219,7 +219,7 @@ TEST_F(Mp4Save, UnknownItemsFollowTheKnownOnesUnchanged) {
     const fs::path path = Copy("tagged.m4a");
     const Before before(path);
     auto original = OpenMp4(path);
-    std::vector<Bytes> unknown;
+    std::vector<ByteVector> unknown;
     for (size_t i = 0; i < original->BlockCount(); ++i) {
         size_t size;
         const uint8_t* block = original->Block(i, size);
@@ -231,7 +231,7 @@ TEST_F(Mp4Save, UnknownItemsFollowTheKnownOnesUnchanged) {
     MPEG4MaxInPlaceGap = 0;
     ASSERT_TRUE(SaveTitle(path, kNewTitle));
     auto saved = OpenMp4(path);
-    const Bytes file = ReadBytes(path);
+    const ByteVector file = ReadBytes(path);
     const TQTAtom* ilst = saved->IlstAtom;
     const int known = ilst->ChildCount() - static_cast<int>(unknown.size());
     for (int i = 0; i < ilst->ChildCount(); ++i) {
@@ -240,7 +240,7 @@ TEST_F(Mp4Save, UnknownItemsFollowTheKnownOnesUnchanged) {
             EXPECT_NE(saved->FindItemTag(item->AtomType), nullptr) << AtomTypeText(item->AtomType);
             continue;
         }
-        const Bytes bytes(file.begin() + item->Offset, file.begin() + item->End());
+        const ByteVector bytes(file.begin() + item->Offset, file.begin() + item->End());
         EXPECT_EQ(bytes, unknown[static_cast<size_t>(i - known)]) << i;
     }
 }
@@ -271,7 +271,7 @@ TEST_F(Mp4Save, TagsOtherProgramsReadBack) {
     // ffmpeg sees the tags of a list it rebuilt from scratch too (the handler is there).
     const fs::path bare = Copy("noudta.m4a");
     ASSERT_TRUE(SaveTitle(bare, "Found by ffmpeg"));
-    EXPECT_NE(RunCommand("ffprobe -v error -show_entries format_tags=title -of default=nw=1 '" + bare.string() + "'")
+    EXPECT_NE(ToolOutput("ffprobe -v error -show_entries format_tags=title -of default=nw=1 '" + bare.string() + "'")
                   .find("Found by ffmpeg"),
               std::string::npos);
 }
@@ -317,7 +317,7 @@ TEST_F(Mp4Save, UnchangedLongTextsSurviveAChangeElsewhere) {
 
 TEST_F(Mp4Save, NothingChangedWritesNothing) {
     const fs::path path = Copy("tagged.m4a");
-    const Bytes before = ReadBytes(path);
+    const ByteVector before = ReadBytes(path);
     auto format = OpenMp4(path, true);
     EXPECT_TRUE(format->Post(0));
     EXPECT_EQ(ReadBytes(path), before);
@@ -330,7 +330,7 @@ TEST_F(Mp4Save, NothingChangedWritesNothing) {
 
 TEST_F(Mp4Save, ItemsOfSizeZeroKeepTheirExtent) {
     // The last item runs to the end of the list (size 0); items written after it must not land inside it.
-    const Bytes openEnded = Join({BE32(0), BE32(item::kArtist), Atom("data", Join({BE32(1), BE32(0), Text("Artist")}))});
+    const ByteVector openEnded = Join({BE32(0), BE32(item::kArtist), Atom("data", Join({BE32(1), BE32(0), Text("Artist")}))});
     const fs::path path = folder.Path() / "open.m4a";
     WriteBytes(path, MinimalFile(Join({DataItem(item::kTitle, 1, Text("Title")), openEnded}), WithSlack(256)));
     {
@@ -361,7 +361,7 @@ TEST_P(Mp4SaveFaults, LeaveTheOriginalByteIdentical) {
     if (fault.Rebuild)
         MPEG4MaxInPlaceGap = 0;
     const fs::path path = Copy("tagged-faststart.m4a");
-    const Bytes before = ReadBytes(path);
+    const ByteVector before = ReadBytes(path);
     int calls = 0;
     SetMPEG4SaveFaultHook([&](const char* step) -> uint32_t {
         if (std::string(step) != fault.Step)
@@ -395,23 +395,23 @@ INSTANTIATE_TEST_SUITE_P(Steps, Mp4SaveFaults,
                          });
 
 TEST_F(Mp4Save, LayoutsTheRebuildCannotFollowAreRefused) {
-    const Bytes title = DataItem(item::kTitle, 1, Text("old"));
+    const ByteVector title = DataItem(item::kTitle, 1, Text("old"));
     // What makes the rebuild unsafe, with no slack in "meta" so that a save must rebuild.
-    const Bytes badTable = Atom("stco", Join({BE32(0), BE32(1000), BE32(1)}));
-    std::vector<std::pair<std::string, Bytes>> cases;
+    const ByteVector badTable = Atom("stco", Join({BE32(0), BE32(1000), BE32(1)}));
+    std::vector<std::pair<std::string, ByteVector>> cases;
     cases.emplace_back("chunk table count", MinimalFile(title, WithChunkTable(badTable)));
-    cases.emplace_back("fragments", MinimalFile(title, WithTail(Atom("moof", Atom("mfhd", Bytes(8, 0))))));
+    cases.emplace_back("fragments", MinimalFile(title, WithTail(Atom("moof", Atom("mfhd", ByteVector(8, 0))))));
     {
         // No user data yet, and the last atom of moov runs to its end: a new udta behind it would land
         // inside it.
         MinimalOptions options;
         options.NoUserData = true;
-        options.MoovTail = Join({BE32(0), Text("zzzz"), Bytes(8, 0)});
+        options.MoovTail = Join({BE32(0), Text("zzzz"), ByteVector(8, 0)});
         cases.emplace_back("open-ended last atom", MinimalFile({}, options));
     }
     {
         // A chunk offset that points into the metadata.
-        const Bytes plain = MinimalFile(title);
+        const ByteVector plain = MinimalFile(title);
         uint32_t metaAt = 0;
         for (size_t i = 4; i + 4 <= plain.size(); ++i)
             if (std::equal(plain.begin() + static_cast<ptrdiff_t>(i), plain.begin() + static_cast<ptrdiff_t>(i) + 4,
@@ -429,15 +429,15 @@ TEST_F(Mp4Save, LayoutsTheRebuildCannotFollowAreRefused) {
         ASSERT_TRUE(format->IsOpen()) << name;
         format->Tags->Title->SetValue(L"a longer title than before");
         EXPECT_FALSE(format->Post(0)) << name;
-        EXPECT_EQ(format->LastError, kErrorMPEG4LayoutNotSupported) << name;
+        EXPECT_EQ(format->LastError, kErrorLayoutNotWritable) << name;
         EXPECT_EQ(ReadBytes(path), bytes) << name;
         EXPECT_EQ(FolderListing(folder.Path()), std::vector<std::string>{"refused.m4a"}) << name;
 
         // With room in "meta" the same change is written in place: nothing moves.
-        const Bytes roomy = name == "chunk table count" ? MinimalFile(title, WithChunkTable(badTable, 256))
+        const ByteVector roomy = name == "chunk table count" ? MinimalFile(title, WithChunkTable(badTable, 256))
                           : name == "fragments"
-                              ? MinimalFile(title, WithTail(Atom("moof", Atom("mfhd", Bytes(8, 0))), 256))
-                              : Bytes{};
+                              ? MinimalFile(title, WithTail(Atom("moof", Atom("mfhd", ByteVector(8, 0))), 256))
+                              : ByteVector{};
         if (roomy.empty())
             continue;
         WriteBytes(path, roomy);

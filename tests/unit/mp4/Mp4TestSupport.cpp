@@ -12,43 +12,43 @@
 
 namespace mellodeck::test {
 
-Bytes BE32(uint32_t value) {
+ByteVector BE32(uint32_t value) {
     return {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
 }
-Bytes BE16(uint16_t value) { return {uint8_t(value >> 8), uint8_t(value)}; }
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+ByteVector BE16(uint16_t value) { return {uint8_t(value >> 8), uint8_t(value)}; }
+ByteVector Text(const std::string& text) { return ByteVector(text.begin(), text.end()); }
 
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts)
+ByteVector Join(std::initializer_list<ByteVector> parts) {
+    ByteVector out;
+    for (const ByteVector& p : parts)
         out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
-Bytes Atom(uint32_t type, const Bytes& body) { return Join({BE32(uint32_t(body.size() + 8)), BE32(type), body}); }
-Bytes Atom(const std::string& type, const Bytes& body) {
+ByteVector Atom(uint32_t type, const ByteVector& body) { return Join({BE32(uint32_t(body.size() + 8)), BE32(type), body}); }
+ByteVector Atom(const std::string& type, const ByteVector& body) {
     return Atom(FourCC(uint8_t(type[0]), uint8_t(type[1]), uint8_t(type[2]), uint8_t(type[3])), body);
 }
 
-Bytes DataItem(uint32_t itemType, uint8_t kind, const Bytes& payload) {
-    return Atom(itemType, Atom("data", Join({Bytes{0, 0, 0, kind}, BE32(0), payload})));
+ByteVector DataItem(uint32_t itemType, uint8_t kind, const ByteVector& payload) {
+    return Atom(itemType, Atom("data", Join({ByteVector{0, 0, 0, kind}, BE32(0), payload})));
 }
 
-Bytes MinimalAudio() {
-    Bytes audio(64);
+ByteVector MinimalAudio() {
+    ByteVector audio(64);
     for (size_t i = 0; i < audio.size(); ++i)
         audio[i] = uint8_t(i * 7 + 3);
     return audio;
 }
 
-MinimalOptions WithChunkTable(const Bytes& table, uint32_t slack) {
+MinimalOptions WithChunkTable(const ByteVector& table, uint32_t slack) {
     MinimalOptions options;
     options.ChunkTable = table;
     options.Slack = slack;
     return options;
 }
 
-MinimalOptions WithTail(const Bytes& tail, uint32_t slack) {
+MinimalOptions WithTail(const ByteVector& tail, uint32_t slack) {
     MinimalOptions options;
     options.Tail = tail;
     options.Slack = slack;
@@ -61,45 +61,35 @@ MinimalOptions WithSlack(uint32_t slack) {
     return options;
 }
 
-Bytes MinimalFile(const Bytes& items, const MinimalOptions& options) {
-    const Bytes ftyp = Atom("ftyp", Join({Text("M4A "), BE32(0), Text("M4A isom")}));
-    Bytes mvhdBody(100, 0);
-    const Bytes times = Join({BE32(0), BE32(0), BE32(0), BE32(1000), BE32(5000)});
+ByteVector MinimalFile(const ByteVector& items, const MinimalOptions& options) {
+    const ByteVector ftyp = Atom("ftyp", Join({Text("M4A "), BE32(0), Text("M4A isom")}));
+    ByteVector mvhdBody(100, 0);
+    const ByteVector times = Join({BE32(0), BE32(0), BE32(0), BE32(1000), BE32(5000)});
     std::copy(times.begin(), times.end(), mvhdBody.begin());
-    const Bytes mdhd = Atom("mdhd", Join({BE32(0), BE32(0), BE32(0), BE32(44100), BE32(220500), BE32(0)}));
-    const Bytes hdlr = Atom("hdlr", Join({BE32(0), BE32(0), Text("soun"), Bytes(12, 0), Bytes{0}}));
-    Bytes entry = Join({Text("mp4a"), Bytes(6, 0), BE16(1), Bytes(8, 0), BE16(2), BE16(16), BE16(0), BE16(0),
+    const ByteVector mdhd = Atom("mdhd", Join({BE32(0), BE32(0), BE32(0), BE32(44100), BE32(220500), BE32(0)}));
+    const ByteVector hdlr = Atom("hdlr", Join({BE32(0), BE32(0), Text("soun"), ByteVector(12, 0), ByteVector{0}}));
+    ByteVector entry = Join({Text("mp4a"), ByteVector(6, 0), BE16(1), ByteVector(8, 0), BE16(2), BE16(16), BE16(0), BE16(0),
                         BE32(44100u << 16)});
     entry = Join({BE32(uint32_t(entry.size() + 4)), entry});
-    const Bytes stsd = Atom("stsd", Join({BE32(0), BE32(1), entry}));
+    const ByteVector stsd = Atom("stsd", Join({BE32(0), BE32(1), entry}));
     auto build = [&](uint32_t chunkOffset) {
-        const Bytes stco = options.ChunkTable.empty() ? Atom("stco", Join({BE32(0), BE32(1), BE32(chunkOffset)}))
+        const ByteVector stco = options.ChunkTable.empty() ? Atom("stco", Join({BE32(0), BE32(1), BE32(chunkOffset)}))
                                                       : options.ChunkTable;
-        const Bytes stbl = Atom("stbl", Join({stsd, stco}));
-        const Bytes trak = Atom("trak", Atom("mdia", Join({mdhd, hdlr, Atom("minf", stbl)})));
-        const Bytes metaHdlr = Atom("hdlr", Join({BE32(0), BE32(0), Text("mdirappl"), Bytes(9, 0)}));
-        Bytes metaBody = Join({BE32(0), metaHdlr, Atom("ilst", items)});
+        const ByteVector stbl = Atom("stbl", Join({stsd, stco}));
+        const ByteVector trak = Atom("trak", Atom("mdia", Join({mdhd, hdlr, Atom("minf", stbl)})));
+        const ByteVector metaHdlr = Atom("hdlr", Join({BE32(0), BE32(0), Text("mdirappl"), ByteVector(9, 0)}));
+        ByteVector metaBody = Join({BE32(0), metaHdlr, Atom("ilst", items)});
         if (options.Slack >= 8)
-            metaBody = Join({metaBody, Atom("free", Bytes(options.Slack - 8, 0))});
-        const Bytes udta = options.NoUserData ? Bytes{} : Atom("udta", Atom("meta", metaBody));
+            metaBody = Join({metaBody, Atom("free", ByteVector(options.Slack - 8, 0))});
+        const ByteVector udta = options.NoUserData ? ByteVector{} : Atom("udta", Atom("meta", metaBody));
         return Atom("moov", Join({Atom("mvhd", mvhdBody), trak, udta, options.MoovTail}));
     };
-    const Bytes moov = build(0);
-    const Bytes file = Join({ftyp, build(uint32_t(ftyp.size() + moov.size() + 8)), Atom("mdat", MinimalAudio())});
+    const ByteVector moov = build(0);
+    const ByteVector file = Join({ftyp, build(uint32_t(ftyp.size() + moov.size() + 8)), Atom("mdat", MinimalAudio())});
     return Join({file, options.Tail});
 }
 
 // ---- files --------------------------------------------------------------------------------------
-
-Bytes ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::vector<std::string> FolderListing(const std::filesystem::path& folder) {
     std::vector<std::string> names;
@@ -117,10 +107,10 @@ std::unique_ptr<TMPEG4MediaFormat> OpenMp4(const std::filesystem::path& path, bo
 
 std::string Narrow(const std::wstring& text) { return WideToUtf8(text); }
 
-Bytes ChunkStarts(const std::filesystem::path& path, size_t count) {
+ByteVector ChunkStarts(const std::filesystem::path& path, size_t count) {
     auto format = OpenMp4(path);
-    const Bytes file = ReadBytes(path);
-    Bytes out;
+    const ByteVector file = ReadBytes(path);
+    ByteVector out;
     for (const TMPEG4ChunkOffsetTable& table : format->ChunkOffsetTables) {
         const size_t width = table.Wide ? 8 : 4;
         const size_t at = static_cast<size_t>(table.Atom->DataOffset() + 8);
@@ -138,36 +128,7 @@ Bytes ChunkStarts(const std::filesystem::path& path, size_t count) {
 
 // ---- tools --------------------------------------------------------------------------------------
 
-bool HaveTools() {
-#ifdef _WIN32
-    return false;
-#else
-    return true;
-#endif
-}
-
-std::string RunCommand(const std::string& command) {
-#ifdef _WIN32
-    (void)command;
-    return std::string();
-#else
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        throw std::runtime_error("cannot run " + command);
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    const int status = pclose(pipe);
-    if (status != 0)
-        throw std::runtime_error("command failed (" + std::to_string(status) + "): " + command + "\n" + output);
-    return output;
-#endif
-}
-
 namespace {
-std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -205,22 +166,21 @@ std::string Unescape(const std::string& text) {
 } // namespace
 
 std::vector<std::string> ToolDump(const std::filesystem::path& path, const std::string& what) {
-    return Lines(RunCommand(std::string("/usr/bin/python3 '") + MP4_FIXTURE_SCRIPTS + "/mp4-dump.py' " + Quote(path) +
+    return Lines(ToolOutput(std::string("/usr/bin/python3 '") + MP4_FIXTURE_SCRIPTS + "/mp4-dump.py' " + ShellQuote(path) +
                             " --" + what));
 }
 
 std::string FfmpegErrors(const std::filesystem::path& path) {
-    return RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -f null -");
+    return ToolOutput("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -f null -");
 }
 
 std::string DecodedAudio(const std::filesystem::path& path) {
-    return RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) + " -map 0:a -f md5 -");
+    return ToolOutput("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -map 0:a -f md5 -");
 }
 
 Expected LoadExpected(const std::string& file) {
     Expected expected;
-    const Bytes text = ReadBytes(FixturePath("mp4/expected.txt"));
-    for (const std::string& line : Lines(std::string(text.begin(), text.end()))) {
+    for (const std::string& line : Lines(ReadAll(FixturePath("mp4/expected.txt")))) {
         const std::vector<std::string> f = Split(line);
         if (f.size() < 3 || f[0] != file)
             continue;

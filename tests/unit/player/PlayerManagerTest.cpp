@@ -1,6 +1,7 @@
 // The manager core: state transitions and their events, the track reload, folder images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -319,6 +320,48 @@ TEST(PlayerManagerCore, ID3v1FieldsFillEmptyMP3Slots) {
     m.SetCurrentFile(FixtureText("player/track1.mp3"));
     EXPECT_EQ(WideToUtf8(m.Artist), expected.at("track1.artist"));
     EXPECT_EQ(SizeText(m.Artwork), expected.at("track1.cover"));
+}
+
+TEST(PlayerManagerCore, APollRereadsTheFileAfterATagEditorSavedIt) {
+    REQUIRE_PLAYER_FIXTURES();
+    MediaLibraryStart();
+    if (!MediaManager()->IsSupportedExtension(L".mp3"))
+        GTEST_SKIP() << "no MP3 format registered in this build";
+    TempFolder folder;
+    fs::copy_file(FixturePath("player/track1.mp3"), folder.Path() / "track1.mp3");
+    const std::wstring track = folder.Text("track1.mp3");
+    TTestManager m;
+    m.SetState({csInstalled, csLanched, csPlaying}, {});
+    m.SetCurrentFile(track);
+    const std::wstring before = m.Title;
+    EventLog log(m);
+    auto stateEvents = [&] {
+        return std::count_if(log.Events.begin(), log.Events.end(),
+                             [](const std::string& e) { return e.rfind("state ", 0) == 0; });
+    };
+    m.ReloadIfFileRewritten();
+    EXPECT_TRUE(log.Events.empty()) << "an unchanged file is not read again";
+
+    {
+        std::unique_ptr<TBaseMediaFormat> editor = MediaManager()->CreateFormat(L".mp3", false, track);
+        ASSERT_TRUE(editor->Open(track, true, 0, false));
+        editor->Tags->Title->SetValue(L"Saved Elsewhere");
+        ASSERT_TRUE(editor->Post(0)) << editor->LastError;
+        editor->Close(0);
+    }
+    m.ReloadIfFileRewritten();
+    EXPECT_EQ(m.Title, L"Saved Elsewhere");
+    EXPECT_NE(m.Title, before);
+    EXPECT_EQ(stateEvents(), 1) << "reported once, as a file notice";
+    const size_t events = log.Events.size();
+    m.ReloadIfFileRewritten();
+    EXPECT_EQ(log.Events.size(), events);
+
+    // A file that went away keeps what was read; the next track's change is the player's to report.
+    fs::remove(folder.Path() / "track1.mp3");
+    m.ReloadIfFileRewritten();
+    EXPECT_EQ(m.Title, L"Saved Elsewhere");
+    EXPECT_EQ(log.Events.size(), events);
 }
 
 TEST(PlayerManagerCore, CoversAreDecodedNoLargerThanTheArtworkBox) {

@@ -1,11 +1,14 @@
-// The demo's whole road, checked: the panel hosted in a window, the stand-in player installed with the
-// helper, the walk from "not installed" to the wide layout; each capture must match its state (Install or
-// Start text, the buttons row from the skin cells, the artwork region filled) and be written as PNG.
+// The demo's whole road, checked: mellodeck.dll registered with regsvr32 and its control created by class
+// in the stand-in sidebar, the stand-in player installed with the helper, the walk from "not installed" to
+// the wide layout, then the About box and the options page's sheets; each capture must match its state
+// (Install or Start text, the buttons row from the skin cells, the artwork region filled) and be written as
+// PNG. Registration is machine-wide in the prefix: the case holds the COM server tests' lock.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "DemoWalk.h"
+#include "HostTestSupport.h"
 #include "TestPaths.h"
 #include "common/TextConvert.h"
 #include "media/core/MediaManager.h"
@@ -24,6 +27,9 @@ std::wstring WinePath(const char* linuxPath) {
 
 TEST(DemoWalk, EveryStateIsReachedAndLooksAsItShould) {
     ASSERT_TRUE(HaveFixture("demo-library/Loose Ends/untagged.mp3")) << "run tests/fixtures/make-demo-library.sh";
+    THostTestLock lock;
+    TRegistrarSession registrar;
+    ASSERT_EQ(RunRegsvr32(HostDllPath()), 0);
     MediaLibraryStart();
     FillSideBarStrings(1033);
     demo::TDemoOptions o;
@@ -31,13 +37,16 @@ TEST(DemoWalk, EveryStateIsReachedAndLooksAsItShould) {
     o.LibraryDir = FixtureText("demo-library");
     o.StandinExe = WinePath(MELLODECK_STANDIN_PLAYER);
     o.HelperDll = WinePath(MELLODECK_HELPER_DLL);
+    o.Hosted = true;
     std::wstring log;
     o.Say = [&](const std::wstring& line) { log += line + L"\n"; };
     demo::TDemoWalk walk(o);
     const bool ran = walk.Run();
     MediaLibraryEnd();
+    EXPECT_EQ(RunRegsvr32(HostDllPath(), true), 0);
     ASSERT_TRUE(ran) << WideToUtf8(log);
-    EXPECT_EQ(walk.Captures().size(), 11u);
+    // Eleven states of the panel, the About box, the options page's three sheets.
+    EXPECT_EQ(walk.Captures().size(), 15u);
     for (const auto& c : walk.Captures()) {
         for (const auto& f : c.Failures)
             ADD_FAILURE() << WideToUtf8(c.File) << ": " << WideToUtf8(f);

@@ -1,9 +1,12 @@
 // The panel in its window with the real player driver, against the stand-in player and the helper plug-in
-// running in it (separate processes): the panel follows the player and its button drives it.
+// running in it (separate processes): the panel follows the player and its button drives it, and follows a
+// save the tag editor makes to the file being played.
 #include <gtest/gtest.h>
 
 #include "PanelCapture.h"
 #include "StandinSession.h"
+#include "TagEditorIds.h"
+#include "panel/TagEditorContract.h"
 #include "media/core/MediaManager.h"
 #include "panel/GoogleSideBarConsts.h"
 #include "panel/win/GoogleSideBarWindow.h"
@@ -67,6 +70,37 @@ TEST(PanelEndToEnd, FollowsThePlayerAndDrivesIt) {
     c = Capture(window.Handle());
     SavePng(c, "e2e-next");
     EXPECT_EQ(panel.ScaledArtwork.Width(), panel.ScaledArtwork.Height()) << "track 2 has a square cover";
+
+    // The tag editor saves a new title into the file being played: the panel shows it without a track change.
+    {
+        const std::wstring editor = BuildTreePath(MELLODECK_TAGEDITOR);
+        std::wstring command = L"\"" + editor + L"\" \"" + track2 + L"\" /open";
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(::CreateProcessW(editor.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                     &pi));
+        ::CloseHandle(pi.hThread);
+        auto field = [](int index) { return ::GetDlgItem(::FindWindowW(kTagEditorWindowClass, nullptr), index); };
+        auto text = [&](int index) {
+            wchar_t value[256] = {};
+            ::SendMessageW(field(index), WM_GETTEXT, std::size(value), reinterpret_cast<LPARAM>(value));
+            return std::wstring(value);
+        };
+        const int titleField = tageditor::kFirstFieldId + 2;
+        EXPECT_TRUE(PumpUntil([&] { return text(titleField) == panel.Track.Title; })) << "the editor shows the file";
+        const std::wstring saved = L"Saved in the editor \u00e9";
+        ::SendMessageW(field(titleField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(saved.c_str()));
+        HWND editorWindow = ::FindWindowW(kTagEditorWindowClass, nullptr);
+        ::SendMessageW(editorWindow, WM_COMMAND, MAKEWPARAM(tageditor::kSaveButtonId, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(field(tageditor::kSaveButtonId)));
+        EXPECT_TRUE(PumpUntil([&] { return panel.Track.Title == saved; })) << "the panel did not follow the save";
+        EXPECT_EQ(panel.Track.FileName, track2);
+        EXPECT_EQ(panel.TrackTextLines(TTextAlign::Center).Line3, saved);
+        ::PostMessageW(editorWindow, WM_CLOSE, 0, 0);
+        ::WaitForSingleObject(pi.hProcess, 10000);
+        ::CloseHandle(pi.hProcess);
+    }
     window.Destroy();
     host.Destroy();
 }

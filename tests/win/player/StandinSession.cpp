@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "OwnWinePrefix.h"
 #include "media/core/PlatformFile.h"
 #include "common/win/RegKey.h"
 #include "player/PlayerProtocol.h"
@@ -38,6 +39,8 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 StandinSession::StandinSession(bool withHelper, const std::vector<std::wstring>& config) {
+    // Sessions end player processes and rewrite the player's file-type key: never on a real installation.
+    RequireOwnWinePrefix();
     FLock = CreateMutexW(nullptr, FALSE, L"Mellodeck.StandinPlayer.TestLock");
     const DWORD locked = WaitForSingleObject(FLock, 200000);
     if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED)
@@ -77,6 +80,8 @@ void StandinSession::Register(const std::wstring& command, DWORD type) {
 void StandinSession::RegisterPlayer() { Register(L"\"" + FExe + L"\" \"%1\""); }
 
 void StandinSession::Unregister() {
+    if (!InOwnWinePrefix())
+        return;
     // The registration's own key, the first part of the command key's path.
     const std::wstring command = player::kCommandKey;
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + command.substr(0, command.find(L'\\'))).c_str());
@@ -103,6 +108,8 @@ DWORD StandinSession::Start(const std::vector<std::wstring>& args, WORD show) {
 }
 
 void StandinSession::EndPlayers() {
+    if (!InOwnWinePrefix())
+        return;
     // Every stand-in is one this test process (or a crashed earlier case of this group) started.
     for (int round = 0; round < 20; ++round) {
         HWND window = FindWindowW(player::kWindowClass, nullptr);

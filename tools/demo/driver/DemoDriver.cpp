@@ -1,6 +1,8 @@
 // mellodeck-demo-driver.exe: hosts the real panel in a window and walks it through its states against the
 // stand-in player (see DemoWalk.h), writing a PNG per state and index.md into the output folder.
-//   mellodeck-demo-driver --out DIR --library DIR --standin EXE --helper DLL [--interactive]
+//   mellodeck-demo-driver --out DIR --library DIR --standin EXE --helper DLL [--hosted] [--interactive]
+// With --hosted the panel is the control created by its class (mellodeck.dll and the sidebar's registrar
+// registered beforehand) in the stand-in sidebar, and the walk ends with the About box and the options page.
 // Exit status: 0 when every state was reached and looked as it should, 1 when a check failed, 2 for a
 // usage error or when the panel could not be hosted.
 #include <windows.h>
@@ -30,6 +32,8 @@ int wmain() {
             o.StandinExe = argv[++i];
         else if (a == L"--helper" && value)
             o.HelperDll = argv[++i];
+        else if (a == L"--hosted")
+            o.Hosted = true;
         else if (a == L"--interactive")
             o.Interactive = true;
         else {
@@ -41,7 +45,7 @@ int wmain() {
         ::LocalFree(argv);
     if (o.OutDir.empty() || o.LibraryDir.empty() || o.StandinExe.empty() || o.HelperDll.empty()) {
         std::fputs("usage: mellodeck-demo-driver --out DIR --library DIR --standin EXE --helper DLL "
-                   "[--interactive]\n",
+                   "[--hosted] [--interactive]\n",
                    stderr);
         return 2;
     }

@@ -1,14 +1,23 @@
 #include "DemoWalk.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <thread>
+
+#include "SidebarSite.h"
 
 #include "common/TextConvert.h"
+#include "common/win/ComInit.h"
+#include "common/win/ComPtr.h"
 #include "common/win/RegKey.h"
 #include "common/win/WindowBase.h"
+#include "host/HostIds.h"
 #include "imaging/ImageCodecs.h"
 #include "media/core/MediaManager.h"
 #include "panel/GoogleSideBarConsts.h"
@@ -27,6 +36,8 @@ namespace {
 constexpr int kTallWidth = 260, kTallHeight = 300;
 constexpr int kWideWidth = 300, kWideHeight = 120;
 constexpr uint32_t kBackground = 0xFAFAFA;
+// The walk's own window around the panel when it is not hosted by the stand-in sidebar.
+constexpr DWORD kHostStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
 
 // The library as make-library.sh lays it out.
 const wchar_t* const kFirstLight = L"Aurora Lane\\Northern Lights\\01 First Light.mp3";
@@ -88,6 +99,23 @@ Bitmap32 Capture(HWND window) {
 }
 
 uint32_t Rgb(uint32_t argb) { return argb & 0xFFFFFF; }
+
+std::wstring HexResult(HRESULT hr) {
+    wchar_t text[16];
+    std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// The panel window object behind the control's window. The walk reads the panel's state for its checks
+// from it: the driver is built from the same sources as the control's module, so the object's layout is
+// the one it knows. Null unless the window is the panel's.
+TGoogleSideBarWindow* PanelOfControlWindow(HWND window) {
+    wchar_t name[64] = {};
+    if (!window || !::GetClassNameW(window, name, 64) || std::wstring(name) != TGoogleSideBarWindow::kClassName)
+        return nullptr;
+    win::WindowBase* base = win::WindowBase::BoundObject(window);
+    return base ? static_cast<TGoogleSideBarWindow*>(base) : nullptr;
+}
 
 int Inked(const Bitmap32& b, const TRect& r) {
     int n = 0;
@@ -208,6 +236,13 @@ struct TDemoWalk::TImpl {
     std::vector<TDemoCapture>& Captures;
     THostWindow Host;
     std::unique_ptr<TGoogleSideBarWindow> Panel;
+    // Hosted: OLE on this thread (the sidebar's), the stand-in sidebar with the control in it, and what its
+    // display site was told.
+    std::optional<win::OleInitScope> Ole;
+    standin::TSiteLog SiteLog;
+    std::unique_ptr<standin::TSidebarHost> Sidebar;
+    // The panel's window, ours or the control's.
+    TGoogleSideBarWindow* PanelWindow = nullptr;
     std::wstring PlayerDir, PlayerExe, PlayerLog;
     Bitmap32 Strips[4]; // normal, hot, pressed, disabled button cells
     Bitmap32 ShuffleStrips[3];
@@ -217,6 +252,8 @@ struct TDemoWalk::TImpl {
     TImpl(TDemoOptions& options, std::vector<TDemoCapture>& captures) : O(options), Captures(captures) {}
 
     ~TImpl() {
+        PanelWindow = nullptr;
+        Sidebar.reset();
         Panel.reset();
         if (SavedRunMinimized)
             SavedRunMinimized->Restore();
@@ -238,7 +275,8 @@ struct TDemoWalk::TImpl {
 
     std::wstring Library(const wchar_t* relative) const { return (fs::path(O.LibraryDir) / relative).wstring(); }
 
-    TGoogleSideBar& P() { return Panel->Panel(); }
+    TGoogleSideBar& P() { return PanelWindow->Panel(); }
+    HWND PanelHandle() const { return PanelWindow->Handle(); }
     TBasePlayerManager& M() { return *P().ActiveManager; }
 
     // ---- the player's installation -------------------------------------------------------------------
@@ -282,22 +320,22 @@ struct TDemoWalk::TImpl {
     // ---- input as a person gives it ------------------------------------------------------------------
 
     void MouseAway() {
-        ::SendMessageW(Panel->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(-8, -8));
+        ::SendMessageW(PanelHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(-8, -8));
         PumpOnce();
     }
     void Click(const TBaseSideBarControl& control) {
         const TRect r = control.GetBounds();
         const LPARAM at = MAKELPARAM((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
-        ::SendMessageW(Panel->Handle(), WM_MOUSEMOVE, 0, at);
-        ::SendMessageW(Panel->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-        ::SendMessageW(Panel->Handle(), WM_LBUTTONUP, 0, at);
+        ::SendMessageW(PanelHandle(), WM_MOUSEMOVE, 0, at);
+        ::SendMessageW(PanelHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::SendMessageW(PanelHandle(), WM_LBUTTONUP, 0, at);
         MouseAway();
     }
 
     // Lets the artwork's fade run to its end: the window's timer ticks, sent rather than waited for.
     void FinishFade() {
         for (int i = 0; i < kFadeSteps && P().FadeStep < kFadeSteps; ++i)
-            ::SendMessageW(Panel->Handle(), WM_TIMER, TGoogleSideBarWindow::kFadeTimerId, 0);
+            ::SendMessageW(PanelHandle(), WM_TIMER, TGoogleSideBarWindow::kFadeTimerId, 0);
         PumpOnce();
     }
 
@@ -397,7 +435,7 @@ struct TDemoWalk::TImpl {
 
     TDemoCapture& Shoot(const std::wstring& file, const std::wstring& title, Bitmap32& c) {
         PumpOnce();
-        c = Capture(Panel->Handle());
+        c = Capture(PanelHandle());
         Captures.push_back({file, title, {}});
         TDemoCapture& out = Captures.back();
         std::vector<uint8_t> png;
@@ -416,40 +454,19 @@ struct TDemoWalk::TImpl {
             Say(L"        " + f);
     }
 
-    // ---- the walk ----------------------------------------------------------------------------------------
+    // ---- the panel's hosting -------------------------------------------------------------------------
 
-    bool Run() {
-        Lock = ::CreateMutexW(nullptr, FALSE, L"Mellodeck.StandinPlayer.TestLock");
-        const DWORD locked = Lock ? ::WaitForSingleObject(Lock, 200000) : WAIT_FAILED;
-        if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) {
-            Say(L"another stand-in player session did not end in time");
-            return false;
-        }
-        std::error_code error;
-        fs::create_directories(O.OutDir, error);
-        EndStandinPlayers();
-        UnregisterPlayer();
-        if (!InstallPlayer())
-            return false;
-        const wchar_t* const strips[] = {L"SB_BUTTONS", L"SB_BUTTONS_HOT", L"SB_BUTTONS_PRESSED",
-                                         L"SB_BUTTONS_DISABLED"};
-        const wchar_t* const shuffleStrips[] = {L"SB_SHUFFLE", L"SB_SHUFFLE_HOT", L"SB_SHUFFLE_PRESSED"};
-        for (int i = 0; i < 4; ++i)
-            win::LoadSkinBitmap(win::ThisModule(), strips[i], Strips[i]);
-        for (int i = 0; i < 3; ++i)
-            win::LoadSkinBitmap(win::ThisModule(), shuffleStrips[i], ShuffleStrips[i]);
-
+    // The panel's window in a window of the walk's own, with the handlers the control would install.
+    bool CreateOwn() {
         RECT frame{0, 0, kTallWidth, kTallHeight};
-        const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
-        ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-        if (!Host.Create(0, L"Mellodeck", style, 60, 60, frame.right - frame.left, frame.bottom - frame.top,
+        ::AdjustWindowRectEx(&frame, kHostStyle, FALSE, 0);
+        if (!Host.Create(0, L"Mellodeck", kHostStyle, 60, 60, frame.right - frame.left, frame.bottom - frame.top,
                          nullptr)) {
             Say(L"cannot create the host window");
             return false;
         }
-        SavedRunMinimized.emplace(kRunMinimizedValue);
-        SavedReplace.emplace(kReplaceWithDroppedValue);
         Panel = std::make_unique<TGoogleSideBarWindow>();
+        PanelWindow = Panel.get();
         // The options a user set before: the player starts minimised, dropped files replace the playlist.
         P().SetRunAlwaysMinimized(true);
         P().SetReplaceWithDropped(true);
@@ -477,6 +494,205 @@ struct TDemoWalk::TImpl {
             Say(L"cannot create the panel");
             return false;
         }
+        return true;
+    }
+
+    // The control created by its class in the stand-in sidebar, through the registered module, as the
+    // sidebar does; the options set through the control's own interface.
+    bool CreateHosted() {
+        Ole.emplace();
+        Sidebar = std::make_unique<standin::TSidebarHost>(SiteLog);
+        const HRESULT hr = Sidebar->Create(CLSID_GoogleSideBarX, kTallWidth, kTallHeight, true);
+        if (FAILED(hr)) {
+            Say(L"cannot create the control (is mellodeck.dll registered?): " + HexResult(hr));
+            return false;
+        }
+        PanelWindow = PanelOfControlWindow(Sidebar->ControlWindow());
+        if (!PanelWindow) {
+            Say(L"the control has no panel window");
+            return false;
+        }
+        auto control = win::ComPtr<IUnknown>(Sidebar->Control()).As<IGoogleSideBarX>();
+        if (!control || FAILED(control->put_RunAlwaysMinimized(VARIANT_TRUE)) ||
+            FAILED(control->put_ReplaceWithDropped(VARIANT_TRUE))) {
+            Say(L"the control refused its options");
+            return false;
+        }
+        return true;
+    }
+
+    // Files dropped at the panel's centre: through the control's drop target when hosted (as the shell
+    // drops them), else through the panel's drop path with the handlers CreateOwn installed.
+    bool Drop(const std::vector<std::wstring>& files) {
+        RECT client{};
+        ::GetClientRect(PanelHandle(), &client);
+        if (Sidebar) {
+            SiteLog.Clear();
+            const HRESULT hr = Sidebar->DropFiles(files, client.right / 2, client.bottom / 2, MK_LBUTTON);
+            const auto& lines = SiteLog.Lines();
+            return hr == S_OK && std::any_of(lines.begin(), lines.end(), [](const std::wstring& l) {
+                       return l.rfind(L"Drop effect " + std::to_wstring(DROPEFFECT_LINK) + L" ", 0) == 0;
+                   });
+        }
+        P().DroppedFiles = files;
+        uint32_t effect = kDropEffectNone;
+        const int32_t result = P().DoDrop(MK_LBUTTON, {client.right / 2, client.bottom / 2},
+                                          kDropEffectCopy | kDropEffectLink, effect);
+        return result == kResultOk && effect == kDropEffectLink;
+    }
+
+    // The sidebar's slot (or the walk's window) resized to width x height.
+    void Resize(int width, int height) {
+        if (Sidebar) {
+            Sidebar->Resize(width, height);
+            return;
+        }
+        RECT frame{0, 0, width, height};
+        ::AdjustWindowRectEx(&frame, kHostStyle, FALSE, 0);
+        ::SetWindowPos(Host.Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                       SWP_NOMOVE | SWP_NOZORDER);
+        ::MoveWindow(PanelHandle(), 0, 0, width, height, TRUE);
+    }
+
+    // ---- the control's dialogs, hosted ------------------------------------------------------------------
+
+    // A dialog of this process that comes up while `show` runs its modal loop: `each` captures it from a
+    // watcher thread, then the dialog is cancelled. False when none came up.
+    bool WithDialog(const std::function<HRESULT()>& show, const std::function<void(HWND)>& each, HRESULT& hr) {
+        bool seen = false;
+        std::thread watcher([&] {
+            HWND dialog = standin::WaitForDialog(nullptr, 20000);
+            if (!dialog)
+                return;
+            seen = true;
+            ::Sleep(300); // its first paint
+            each(dialog);
+            ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        hr = show();
+        watcher.join();
+        return seen;
+    }
+
+    TDemoCapture& ShootDialog(HWND dialog, const std::wstring& file, const std::wstring& title) {
+        Captures.push_back({file, title, {}});
+        TDemoCapture& out = Captures.back();
+        const fs::path path = fs::path(O.OutDir) / file;
+        std::error_code error;
+        if (!standin::CaptureWindowPng(dialog, path.wstring()) || fs::file_size(path, error) < 1000)
+            out.Failures.push_back(L"capture failed");
+        return out;
+    }
+
+    // The tab control of the options page: the one with the page's three sheets (the property frame has
+    // its own, for its one page).
+    static HWND SheetTabs(HWND dialog) {
+        return standin::FindDescendant(dialog, [](HWND w) {
+            wchar_t cls[32] = {};
+            ::GetClassNameW(w, cls, 32);
+            return std::wstring(cls) == WC_TABCONTROLW && TabCtrl_GetItemCount(w) == 3;
+        });
+    }
+
+    // The About box (the sidebar's command 1) and each sheet of the options page in the sidebar's property
+    // frame, as a person opens them from the sidebar.
+    void ShootDialogs() {
+        {
+            auto commands = win::ComPtr<IUnknown>(Sidebar->Control()).As<IHostPluginCommands>();
+            std::wstring caption;
+            size_t index = 0;
+            HRESULT hr = E_FAIL;
+            const bool seen = commands && WithDialog([&] { return commands->ExecuteCommand(1); },
+                                                     [&](HWND dialog) {
+                                                         wchar_t text[128] = {};
+                                                         ::GetWindowTextW(dialog, text, 128);
+                                                         caption = text;
+                                                         index = Captures.size();
+                                                         ShootDialog(dialog, L"12-about.png",
+                                                                     L"The About box, from the sidebar's menu");
+                                                     },
+                                                     hr);
+            if (!seen) {
+                Captures.push_back({L"12-about.png", L"The About box, from the sidebar's menu", {}});
+                index = Captures.size() - 1;
+                Captures.back().Failures.push_back(L"no About box came up");
+            }
+            TDemoCapture& out = Captures[index];
+            if (hr != S_OK)
+                out.Failures.push_back(L"the About command failed: " + HexResult(hr));
+            if (seen && caption.rfind(L"Mellodeck", 0) != 0)
+                out.Failures.push_back(L"the About box's title is \"" + caption + L"\"");
+            Report(out);
+        }
+        {
+            IUnknown* control = Sidebar->Control();
+            const size_t first = Captures.size();
+            HRESULT hr = E_FAIL;
+            const bool seen = WithDialog(
+                [&] {
+                    CLSID page = CLSID_TPropertyPageForm;
+                    return ::OleCreatePropertyFrame(Sidebar->Window(), 0, 0, L"Mellodeck", 1, &control, 1, &page,
+                                                    0x409, 0, nullptr);
+                },
+                [&](HWND dialog) {
+                    HWND tabs = SheetTabs(dialog);
+                    for (int i = 0; tabs && i < 3; ++i) {
+                        const std::wstring name = standin::TabText(tabs, i);
+                        TabCtrl_SetCurSel(tabs, i);
+                        NMHDR changed{tabs, static_cast<UINT_PTR>(::GetDlgCtrlID(tabs)), TCN_SELCHANGE};
+                        ::SendMessageW(::GetParent(tabs), WM_NOTIFY, changed.idFrom, reinterpret_cast<LPARAM>(&changed));
+                        ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+                        ::Sleep(200);
+                        TDemoCapture& out = ShootDialog(dialog, L"1" + std::to_wstring(3 + i) + L"-options-" +
+                                                                    std::to_wstring(i + 1) + L".png",
+                                                        L"The options page, its \"" + name +
+                                                            L"\" sheet, in the property frame the sidebar opens (under "
+                                                            L"Wine the frame is a little narrower than the page asks for)");
+                        if (TabCtrl_GetCurSel(tabs) != i)
+                            out.Failures.push_back(L"the sheet did not come up");
+                    }
+                },
+                hr);
+            if (Captures.size() == first) {
+                Captures.push_back({L"13-options-1.png", L"The options page", {}});
+                Captures.back().Failures.push_back(seen ? L"the options page has no sheets"
+                                                        : L"the options page did not come up");
+            }
+            for (size_t i = first; i < Captures.size(); ++i) {
+                if (FAILED(hr))
+                    Captures[i].Failures.push_back(L"the property frame failed: " + HexResult(hr));
+                Report(Captures[i]);
+            }
+        }
+    }
+
+    // ---- the walk ----------------------------------------------------------------------------------------
+
+    bool Run() {
+        Lock = ::CreateMutexW(nullptr, FALSE, L"Mellodeck.StandinPlayer.TestLock");
+        const DWORD locked = Lock ? ::WaitForSingleObject(Lock, 200000) : WAIT_FAILED;
+        if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) {
+            Say(L"another stand-in player session did not end in time");
+            return false;
+        }
+        std::error_code error;
+        fs::create_directories(O.OutDir, error);
+        EndStandinPlayers();
+        UnregisterPlayer();
+        if (!InstallPlayer())
+            return false;
+        const wchar_t* const strips[] = {L"SB_BUTTONS", L"SB_BUTTONS_HOT", L"SB_BUTTONS_PRESSED",
+                                         L"SB_BUTTONS_DISABLED"};
+        const wchar_t* const shuffleStrips[] = {L"SB_SHUFFLE", L"SB_SHUFFLE_HOT", L"SB_SHUFFLE_PRESSED"};
+        for (int i = 0; i < 4; ++i)
+            win::LoadSkinBitmap(win::ThisModule(), strips[i], Strips[i]);
+        for (int i = 0; i < 3; ++i)
+            win::LoadSkinBitmap(win::ThisModule(), shuffleStrips[i], ShuffleStrips[i]);
+
+        SavedRunMinimized.emplace(kRunMinimizedValue);
+        SavedReplace.emplace(kReplaceWithDroppedValue);
+        if (!(O.Hosted ? CreateHosted() : CreateOwn()))
+            return false;
         PumpOnce();
         Bitmap32 c;
 
@@ -488,6 +704,14 @@ struct TDemoWalk::TImpl {
             if (!reached)
                 out.Failures.push_back(L"the panel never showed the Install text");
             CheckTextButton(c, out, P().Buttons->Install, L"Install");
+            if (Sidebar) {
+                // What the control tells the sidebar's display site when it is placed.
+                const auto& lines = SiteLog.Lines();
+                for (const wchar_t* told : {L"SetTitle WinAmp", L"SetSizeHint 100 100", L"SetTitleIcon "})
+                    if (std::none_of(lines.begin(), lines.end(),
+                                     [&](const std::wstring& l) { return l.rfind(told, 0) == 0; }))
+                        out.Failures.push_back(L"the sidebar was not told \"" + std::wstring(told) + L"\"");
+            }
             Report(out);
         }
         // 2. Installed (the player's file-type registration written), not running.
@@ -611,18 +835,13 @@ struct TDemoWalk::TImpl {
         }
         // 10. Files dropped onto the panel: they replace the playlist (the option is on) and play.
         {
-            P().DroppedFiles = {Library(kOldV1), Library(kPolarNight)};
-            uint32_t effect = kDropEffectNone;
-            RECT client{};
-            ::GetClientRect(Panel->Handle(), &client);
-            const int32_t result = P().DoDrop(MK_LBUTTON, {client.right / 2, client.bottom / 2},
-                                              kDropEffectCopy | kDropEffectLink, effect);
+            const bool accepted = Drop({Library(kOldV1), Library(kPolarNight)});
             const bool reached = WaitForTrack(Library(kOldV1));
             TDemoCapture& out = Shoot(L"10-dropped.png",
                                       L"Two files dropped onto the panel replace the playlist (the option is on); "
                                       L"the first plays, an MP3 with only an ID3v1 tag",
                                       c);
-            if (result != kResultOk || effect != kDropEffectLink)
+            if (!accepted)
                 out.Failures.push_back(L"the drop was not accepted");
             if (!reached)
                 out.Failures.push_back(L"the dropped file did not play");
@@ -635,11 +854,7 @@ struct TDemoWalk::TImpl {
         }
         // 11. The wide layout: the panel at 300 x 120, Next to the second dropped file.
         {
-            RECT wide{0, 0, kWideWidth, kWideHeight};
-            ::AdjustWindowRectEx(&wide, style, FALSE, 0);
-            ::SetWindowPos(Host.Handle(), nullptr, 0, 0, wide.right - wide.left, wide.bottom - wide.top,
-                           SWP_NOMOVE | SWP_NOZORDER);
-            ::MoveWindow(Panel->Handle(), 0, 0, kWideWidth, kWideHeight, TRUE);
+            Resize(kWideWidth, kWideHeight);
             PumpUntil([&] { return P().WideLayout; }, 5000);
             Click(P().Buttons->Next);
             const bool reached = WaitForTrack(Library(kPolarNight));
@@ -655,20 +870,28 @@ struct TDemoWalk::TImpl {
             Report(out);
         }
 
+        if (Sidebar)
+            ShootDialogs();
         WriteIndex();
         if (O.Interactive) {
             Say(L"The panel stays open: click through it, close its window to end.");
-            PumpUntil([&] { return Host.Closed; }, 24 * 3600 * 1000);
+            PumpUntil([&] { return Sidebar ? !::IsWindow(Sidebar->Window()) : Host.Closed; }, 24 * 3600 * 1000);
         }
         return true;
     }
 
     void WriteIndex() {
         std::ofstream index(fs::path(O.OutDir) / L"index.md", std::ios::binary);
-        index << "# Mellodeck: the panel's states\n\n"
-                 "The real panel in a 260 x 300 window (the last picture at 300 x 120), against the stand-in player "
-                 "with the helper plug-in, under Wine. Each picture is the panel's own window captured through "
-                 "WM_PRINTCLIENT.\n\n";
+        index << "# Mellodeck: the panel's states\n\n";
+        if (Sidebar)
+            index << "The control, registered with regsvr32 and created by its class in the stand-in sidebar in a "
+                     "260 x 300 slot (then 300 x 120), against the stand-in player with the helper plug-in, under "
+                     "Wine. Each picture of the panel is the control's window captured through WM_PRINTCLIENT; the "
+                     "About box and the options page are captured from the screen.\n\n";
+        else
+            index << "The real panel in a 260 x 300 window (then 300 x 120), against the stand-in player with the "
+                     "helper plug-in, under Wine. Each picture is the panel's own window captured through "
+                     "WM_PRINTCLIENT.\n\n";
         int n = 0;
         for (const TDemoCapture& c : Captures) {
             index << ++n << ". " << WideToUtf8(c.Title);

@@ -1,6 +1,7 @@
 #pragma once
 // The demo's walk through the panel's states: the real panel (TGoogleSideBarWindow with its TWinAmpManager
-// and the options in the registry) in a top-level window, against the stand-in player with the helper
+// and the options in the registry), either as the control in the stand-in sidebar or in a top-level window
+// of the walk's own, against the stand-in player with the helper
 // plug-in in its Plugins folder, over the library tools/demo/make-library.sh generates. Each state is
 // reached through the product's own paths (the player's registration, the panel's buttons, its drop
 // path), captured through WM_PRINTCLIENT into a PNG, and its key pixels are checked against the state.
@@ -18,6 +19,10 @@ struct TDemoOptions {
     std::wstring StandinExe; // copied into OutDir\player with the helper in its Plugins folder
     std::wstring HelperDll;
     bool Interactive = false; // leave the window open after the walk until a person closes it
+    // Host the control as the sidebar does: created by its class from the registered mellodeck.dll in the
+    // stand-in sidebar (the caller registers the module and the sidebar's registrar first), and end with
+    // the About box and the options page. Otherwise the panel's window sits in a window of the walk's own.
+    bool Hosted = false;
     // Progress lines for a person (UTF-8 console or a test log).
     std::function<void(const std::wstring&)> Say;
 };
