@@ -185,7 +185,9 @@ public:
                     path = std::move(full);
                 }
             }
-            list.push_back({ReportNarrowText(path), GetFileVersion(path)});
+            // A process that ended between the snapshot and this question has no name left to show.
+            if (!path.empty())
+                list.push_back({ReportNarrowText(path), GetFileVersion(path)});
         } while (Process32NextW(snapshot.Get(), &entry));
         return list;
     }
