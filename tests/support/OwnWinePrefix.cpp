@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+#include "TestPaths.h"
+
 #ifdef _WIN32
 #include <process.h>
 #endif
@@ -21,17 +23,6 @@ std::string PrefixVariable() {
     return value ? value : "";
 }
 
-#ifdef _WIN32
-// A Linux path as a Wine program reaches it: the root file system is drive Z:.
-fs::path WinePath(const std::string& linuxPath) {
-    std::string p = "Z:" + linuxPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return fs::path(p);
-}
-#endif
-
 } // namespace
 
 bool InOwnWinePrefix() {
@@ -40,7 +31,7 @@ bool InOwnWinePrefix() {
     // shows up there. Compared by content rather than by file identity: Wine gives drive C: and drive Z:
     // different volume serial numbers, so the same folder reached through both never reads as one file.
     std::error_code ec;
-    const fs::path own = WinePath(std::string(MELLODECK_BINARY_DIR) + "/wineprefix/drive_c");
+    const fs::path own = fs::path(BuildTreePath(std::string(MELLODECK_BINARY_DIR) + "/wineprefix/drive_c"));
     if (!fs::is_directory(own, ec))
         return false;
     const char* windows = std::getenv("windir");
@@ -58,7 +49,7 @@ bool InOwnWinePrefix() {
     // WINEPREFIX, when Wine hands it on, must name the same folder.
     const std::string named = PrefixVariable();
     if (same && !named.empty())
-        same = fs::exists(WinePath(named + "/drive_c/" + name), ec);
+        same = fs::exists(fs::path(BuildTreePath(named + "/drive_c/" + name)), ec);
     fs::remove(probe, ec);
     return same;
 #else

@@ -39,6 +39,8 @@ fs::path FixturePath(const std::string& relative) {
 
 std::wstring FixtureText(const std::string& relative) { return FixturePath(relative).wstring(); }
 
+std::wstring BuildTreePath(const std::string& linuxPath) { return FromBuildText(linuxPath).wstring(); }
+
 bool HaveFixture(const std::string& relative) {
     std::error_code ec;
     return fs::exists(FixturePath(relative), ec);

@@ -15,6 +15,10 @@ std::filesystem::path FixturePath(const std::string& relative);
 // Same as FixturePath, as the wide text the library's own path helpers expect.
 std::wstring FixtureText(const std::string& relative);
 
+// A path of this machine given at build time (a Linux path: a built program, a capture folder), as this
+// program reaches it: under Wine through drive Z: with backslashes, natively as it is.
+std::wstring BuildTreePath(const std::string& linuxPath);
+
 // True when the fixture exists; tests that need generated media skip with a message otherwise.
 bool HaveFixture(const std::string& relative);
 

@@ -17,14 +17,6 @@
 namespace mellodeck::test {
 namespace {
 
-std::wstring WinePath(const char* linuxPath) {
-    std::wstring p = L"Z:" + Utf8ToWide(linuxPath);
-    for (wchar_t& c : p)
-        if (c == L'/')
-            c = L'\\';
-    return p;
-}
-
 TEST(DemoWalk, EveryStateIsReachedAndLooksAsItShould) {
     ASSERT_TRUE(HaveFixture("demo-library/Loose Ends/untagged.mp3")) << "run tests/fixtures/make-demo-library.sh";
     THostTestLock lock;
@@ -33,10 +25,10 @@ TEST(DemoWalk, EveryStateIsReachedAndLooksAsItShould) {
     MediaLibraryStart();
     FillSideBarStrings(1033);
     demo::TDemoOptions o;
-    o.OutDir = WinePath(MELLODECK_CAPTURE_DIR);
+    o.OutDir = BuildTreePath(MELLODECK_CAPTURE_DIR);
     o.LibraryDir = FixtureText("demo-library");
-    o.StandinExe = WinePath(MELLODECK_STANDIN_PLAYER);
-    o.HelperDll = WinePath(MELLODECK_HELPER_DLL);
+    o.StandinExe = BuildTreePath(MELLODECK_STANDIN_PLAYER);
+    o.HelperDll = BuildTreePath(MELLODECK_HELPER_DLL);
     o.Hosted = true;
     std::wstring log;
     o.Say = [&](const std::wstring& line) { log += line + L"\n"; };

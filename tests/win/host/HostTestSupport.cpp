@@ -14,12 +14,6 @@
 
 namespace mellodeck::test {
 
-std::wstring HostBuildPath(const char* linuxPath) {
-    std::wstring p = L"Z:" + Utf8ToWide(linuxPath);
-    std::replace(p.begin(), p.end(), L'/', L'\\');
-    return p;
-}
-
 THostTestLock::THostTestLock() : FMutex(::CreateMutexW(nullptr, FALSE, L"Mellodeck.HostTests")) {
     if (FMutex)
         ::WaitForSingleObject(FMutex, 200000);

@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "TestPaths.h"
+
 namespace mellodeck::test {
 
-// A build-tree path given at compile time, as Wine sees it (drive Z:, backslashes).
-std::wstring HostBuildPath(const char* linuxPath);
-inline std::wstring HostDllPath() { return HostBuildPath(MELLODECK_HOST_DLL); }
-inline std::wstring RegistrarDllPath() { return HostBuildPath(MELLODECK_REGISTRAR_DLL); }
+// The module and the stand-in registrar as this program reaches them.
+inline std::wstring HostDllPath() { return BuildTreePath(MELLODECK_HOST_DLL); }
+inline std::wstring RegistrarDllPath() { return BuildTreePath(MELLODECK_REGISTRAR_DLL); }
 
 // Held for the whole case: one case at a time touches the prefix's classes.
 class THostTestLock {

@@ -8,13 +8,6 @@
 
 namespace mellodeck::test {
 
-std::wstring WinePath(const char* linuxPath) {
-    std::wstring path = L"Z:";
-    for (const char* p = linuxPath; *p; ++p)
-        path += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    return path;
-}
-
 EditorFixture::EditorFixture() {
     FLock = CreateMutexW(nullptr, FALSE, L"MellodeckTagEditorTests");
     WaitForSingleObject(FLock, INFINITE);

@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace mellodeck::test {
+#include "TestPaths.h"
 
-// A build-tree path given at compile time, as Wine sees it (drive Z:, backslashes).
-std::wstring WinePath(const char* linuxPath);
+namespace mellodeck::test {
 
 struct TBoxCall {
     std::wstring Text, Caption;

@@ -86,7 +86,7 @@ private:
     std::thread FThread;
 };
 
-std::wstring EditorWithVersion(const char* path) { return test::WinePath(path); }
+std::wstring EditorWithVersion(const char* path) { return test::BuildTreePath(path); }
 
 TEST(PanelCommands, InstallPromptOpensTheDownloadPageMaximisedOnYes) {
     EditorFixture f;

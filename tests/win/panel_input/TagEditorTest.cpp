@@ -43,7 +43,7 @@ protected:
         const std::filesystem::path folder = FFolder.Path() / name;
         std::filesystem::create_directories(folder);
         const std::wstring exe = FFolder.Text(name + "\\mellodeck-tageditor.exe");
-        EXPECT_TRUE(CopyFileW(test::WinePath(build).c_str(), exe.c_str(), FALSE));
+        EXPECT_TRUE(CopyFileW(test::BuildTreePath(build).c_str(), exe.c_str(), FALSE));
         FLog = FFolder.Text("editor.log");
         test::WriteAll(folder / "mellodeck-tageditor.cfg", "/log " + WideToUtf8(FLog) + "\r\n");
         return exe;

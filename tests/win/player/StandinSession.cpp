@@ -14,14 +14,6 @@ namespace mellodeck::test {
 
 namespace fs = std::filesystem;
 
-std::wstring BuildTreePath(const char* linuxPath) {
-    std::wstring p = L"Z:" + Utf8ToWide(linuxPath);
-    for (wchar_t& c : p)
-        if (c == L'/')
-            c = L'\\';
-    return p;
-}
-
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
     for (;;) {

@@ -13,9 +13,6 @@
 
 namespace mellodeck::test {
 
-// A build-tree path given at compile time, as Wine sees it (drive Z:).
-std::wstring BuildTreePath(const char* linuxPath);
-
 // Pumps this thread's messages until `done` holds or the time is up; false on time-out.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 15000);
 
