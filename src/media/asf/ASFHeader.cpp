@@ -66,19 +66,7 @@ std::u16string NameOf(const uint8_t* p, size_t size) {
     return name;
 }
 
-TASFSaveFault& FaultHook() {
-    static TASFSaveFault hook;
-    return hook;
-}
-
 } // namespace
-
-void SetASFSaveFault(TASFSaveFault fault) {
-    FaultHook() = std::move(fault);
-}
-uint32_t ASFSaveFaultAt(const char* step) {
-    return FaultHook() ? FaultHook()(step) : 0;
-}
 
 bool WMTypeOf(uint16_t asfType, TWMType& out) {
     static const TWMType map[] = {wmtString, wmtBinary, wmtBool, wmtDWord, wmtQWord, wmtWord, wmtGuid};

@@ -8,7 +8,6 @@
 //   Metadata Library (extension)  per stream and language, any type, values up to 4 GB
 // All numbers in the file are little-endian; texts are UTF-16LE with a terminating zero.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,11 +61,6 @@ constexpr uint32_t kASFErrorNotASF = 0x20000001;      // no header object at the
 constexpr uint32_t kASFErrorBadHeader = 0x20000002;   // an object's size or a record overruns its parent
 constexpr uint32_t kASFErrorTooLarge = 0x20000003;    // a header bigger than kASFMaxHeaderSize
 constexpr uint32_t kASFErrorCannotWrite = 0x20000004; // a value or name too long for any object
-
-// Test seam for saves: called before each step ("write", "copy", "rename-original", "rename-temporary")
-// with the step's name; a non-zero result fails that step with this system error code.
-using TASFSaveFault = std::function<uint32_t(const char* step)>;
-void SetASFSaveFault(TASFSaveFault fault);
 
 class TASFFile {
 public:

@@ -6,16 +6,14 @@
 #include "media/asf/ASFGuids.h"
 #include "media/asf/ASFHeader.h"
 #include "media/core/MediaFormat.h"
+#include "media/core/SafeSave.h"
 #include "media/core/PlatformFile.h"
 
 namespace mellodeck::asf {
 
-uint32_t ASFSaveFaultAt(const char* step);
-
 namespace {
 
 constexpr size_t kObjectHeader = 24;
-constexpr size_t kCopyChunk = 1 << 20;
 
 bool IsDescriptionName(const std::u16string& name) {
     return name == u"Title" || name == u"Author" || name == u"Copyright" || name == u"Description" || name == u"Rating";
@@ -300,45 +298,30 @@ bool TASFFile::Save(const std::wstring& path) {
         Error = "the file changed since its header was read";
         return false;
     }
-    const std::wstring temporary = MakeSiblingFileName(path, L".~temporary");
-    {
-        PlatformFile target = PlatformFile::Open(temporary, FileAccess::Write, FileDisposition::CreateAlways, error);
-        if (!target.IsOpen()) {
-            ErrorCode = error;
-            Error = "cannot create the temporary file";
-            return false;
-        }
-        auto failed = [&](uint32_t code, const char* text) {
-            target.Close();
-            PlatformDeleteFile(temporary);
-            ErrorCode = code ? code : oserr::kWriteFault;
-            Error = text;
-            return false;
-        };
-        if (uint32_t f = ASFSaveFaultAt("write"))
-            return failed(f, "cannot write the header");
-        if (target.Write(header.data(), header.size()) != static_cast<int64_t>(header.size()))
-            return failed(target.LastError(), "cannot write the header");
-        std::vector<uint8_t> chunk(kCopyChunk);
-        uint64_t left = FileSize - HeaderSize;
-        while (left > 0) {
-            const size_t n = static_cast<size_t>(left < kCopyChunk ? left : kCopyChunk);
-            if (uint32_t f = ASFSaveFaultAt("copy"))
-                return failed(f, "cannot copy the media data");
-            if (source.Read(chunk.data(), n) != static_cast<int64_t>(n))
-                return failed(source.LastError() ? source.LastError() : oserr::kReadFault,
-                              "cannot read the media data");
-            if (target.Write(chunk.data(), n) != static_cast<int64_t>(n))
-                return failed(target.LastError(), "cannot copy the media data");
+    const char* stage = "cannot create the temporary file";
+    try {
+        TTemporarySave save(path, static_cast<int32_t>(kCopyChunk));
+        stage = "cannot write the header";
+        save.Writer().Write(header);
+        stage = "cannot copy the media data";
+        std::vector<uint8_t> chunk(static_cast<size_t>(kCopyChunk));
+        for (uint64_t left = FileSize - HeaderSize; left > 0;) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kCopyChunk));
+            if (source.Read(chunk.data(), n) != static_cast<int64_t>(n)) {
+                ErrorCode = source.LastError() ? source.LastError() : oserr::kReadFault;
+                Error = "cannot read the media data";
+                return false; // the temporary file goes with `save`
+            }
+            save.Writer().Write(chunk.data(), n);
             left -= n;
         }
-        target.Close();
-    }
-    source.Close();
-    error = ReplaceWithTemporary(path, temporary, [](const char* step) { return ASFSaveFaultAt(step); });
-    if (error != 0) {
-        ErrorCode = error;
-        Error = "cannot put the saved file in place";
+        save.Finish();
+        source.Close();
+        stage = "cannot put the saved file in place";
+        save.Replace();
+    } catch (const ESaveFailure& failure) {
+        ErrorCode = failure.Code;
+        Error = stage;
         return false;
     }
     // The saved header is now the file's.

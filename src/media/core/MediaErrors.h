@@ -12,8 +12,6 @@ namespace mellodeck {
 // system's meaning fits, codes of our own from 0x10000000 up. Every code has one name, and this is its
 // only definition.
 //
-// System "access denied": an in-place write of the tag ended short.
-inline constexpr uint32_t kErrorIncompleteWrite = 5;
 // System "invalid data": the file's structure cannot be walked (no MPEG audio after an ID3v2 tag, MPEG-4
 // atoms that do not nest).
 inline constexpr uint32_t kErrorInvalidData = 13;

@@ -137,18 +137,6 @@ void TBaseMediaFormat::Reset() {
     FreeBlocks();
 }
 
-bool TBaseMediaFormat::ReopenForWriting() {
-    Stream.reset();
-    try {
-        Stream = std::make_unique<TBufferedFileWriteStream>(FileName, WriteBufferSize, false);
-    } catch (...) {
-        LastError = LastSystemError();
-        return false;
-    }
-    LastError = Stream->ErrorCode;
-    return LastError == 0;
-}
-
 // ---- preserved-block store ----------------------------------------------------------------------------
 
 bool TBaseMediaFormat::PushBlock(const uint8_t* bytes, size_t size) {
@@ -238,34 +226,6 @@ bool DeleteFileLogged(const std::wstring& name) {
     if (!deleted)
         LogError(FormatText(L"Could not remove a file, Code: %d, File: %s", LastSystemError(), name));
     return deleted;
-}
-
-uint32_t ReplaceWithTemporary(const std::wstring& fileName, const std::wstring& temporary,
-                              const std::function<uint32_t(const char* step)>& fault) {
-    auto failed = [&](const char* step, const std::wstring& from, const std::wstring& to) -> uint32_t {
-        if (fault)
-            if (const uint32_t code = fault(step))
-                return code;
-        if (RenameFile(from, to))
-            return 0;
-        const uint32_t code = LastSystemError();
-        return code ? code : oserr::kAccessDenied;
-    };
-    const std::wstring backup = MakeSiblingFileName(fileName, L".~original");
-    DeleteFileLogged(backup);
-    if (const uint32_t error = failed("rename-original", fileName, backup)) {
-        DeleteFileLogged(temporary);
-        return error;
-    }
-    if (const uint32_t error = failed("rename-temporary", temporary, fileName)) {
-        // Put the original back under its own name.
-        if (!RenameFile(backup, fileName))
-            LogError(FormatText(L"Could not restore the original file, File: %s", fileName));
-        DeleteFileLogged(temporary);
-        return error;
-    }
-    DeleteFileLogged(backup);
-    return 0;
 }
 
 std::wstring MakeSiblingFileName(const std::wstring& name, const std::wstring& suffix) {

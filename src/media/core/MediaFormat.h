@@ -71,9 +71,6 @@ public:
     void WriteBlocks(TStream& stream) const;
     void FreeBlocks();
 
-    // Replaces the read stream by a write stream on the same file (not created anew).
-    bool ReopenForWriting();
-
     std::unique_ptr<TBaseBufferedFileStream> Stream;
     std::wstring FileName;
     uint8_t Flags = 0;
@@ -111,12 +108,6 @@ private:
 bool RenameFile(const std::wstring& oldName, const std::wstring& newName);
 // Deletes a file after clearing its protective attributes, logging what fails. False when it did not exist.
 bool DeleteFileLogged(const std::wstring& name);
-// Puts a finished temporary file in place of fileName: the original moves to a backup name, the temporary
-// takes its name, the backup is deleted. On failure the temporary is deleted and the original keeps (or
-// gets back) its own name. `fault` lets tests fail a step ("rename-original", "rename-temporary") with the
-// error code it returns. Returns 0 or the system error code.
-uint32_t ReplaceWithTemporary(const std::wstring& fileName, const std::wstring& temporary,
-                              const std::function<uint32_t(const char* step)>& fault = {});
 // name + suffix, or a short random name in the same folder when that would reach 256 characters.
 std::wstring MakeSiblingFileName(const std::wstring& name, const std::wstring& suffix);
 

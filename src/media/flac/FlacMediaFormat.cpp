@@ -7,7 +7,7 @@
 
 #include "media/flac/FlacPictureTag.h"
 #include "media/vorbis/OggKnownTags.h"
-#include "media/vorbis/SafeSave.h"
+#include "media/core/SafeSave.h"
 #include "media/vorbis/VorbisComments.h"
 #include "report/ErrorHandler.h"
 
@@ -295,29 +295,17 @@ bool TFlacMediaFormat::SaveTags(uint32_t context) {
 
 bool TFlacMediaFormat::SaveInPlace(const std::vector<uint8_t>& head, const std::vector<uint8_t>& comment,
                                    const std::vector<uint8_t>& picture, int64_t gap) {
-    // The bytes about to be overwritten, so that a failed write can be undone.
-    std::vector<uint8_t> original(static_cast<size_t>(AudioStart));
+    TInPlaceSave save(FileName, WriteBufferSize, FileSize);
     try {
-        Stream->SetPosition(0);
-        Stream->ReadBuffer(original.data(), AudioStart);
+        save.Keep(*Stream, 0, AudioStart); // the metadata about to be overwritten
     } catch (const std::exception&) {
         LastError = oserr::kReadFault;
         return false;
     }
-    if (SaveStepFails("open-for-writing")) {
-        LastError = oserr::kAccessDenied;
-        return false;
-    }
-    if (!ReopenForWriting()) {
-        if (LastError == 0)
-            LastError = oserr::kAccessDenied;
-        return false;
-    }
-    auto& out = static_cast<TBufferedFileWriteStream&>(*Stream);
-    uint32_t error = 0;
+    Stream.reset(); // the original is written through the save's own handle
     try {
-        TSaveWriter writer(out);
-        out.SetPosition(ID3Prefix);
+        TSaveWriter& writer = save.Open();
+        writer.Seek(ID3Prefix);
         writer.Write(head);
         writer.Write(comment);
         writer.Write(picture);
@@ -325,46 +313,24 @@ bool TFlacMediaFormat::SaveInPlace(const std::vector<uint8_t>& head, const std::
         AppendBlockHeader(padding, kLastBlockFlag | kTypePadding, static_cast<uint32_t>(gap));
         writer.Write(padding);
         writer.Zeros(gap);
-        error = writer.Finish();
+        FileSize = save.Finish();
+        return true;
+    } catch (const ESaveFailure& failure) {
+        LastError = failure.Code;
     } catch (const std::exception&) {
-        error = out.WriteError ? out.WriteError : kErrorSaveException;
+        LastError = kErrorSaveException;
     }
-    if (error) {
-        RestoreRegion(original);
-        LastError = error;
-        return false;
-    }
-    FileSize = out.Size();
-    return true;
-}
-
-void TFlacMediaFormat::RestoreRegion(const std::vector<uint8_t>& original) {
-    // Whatever reached the file goes out first (the stream flushes as it is freed); then the old bytes
-    // are put back over it.
-    Stream.reset();
-    TBufferedFileWriteStream out(FileName, WriteBufferSize, false);
-    if (out.ErrorCode == 0 && out.SetPosition(0) &&
-        out.Write(original.data(), static_cast<int64_t>(original.size())) == static_cast<int64_t>(original.size()) &&
-        out.Flush())
-        return;
-    LogError(FormatText(L"Could not restore the metadata after a failed save, File: %s", FileName));
+    save.Restore();
+    return false;
 }
 
 bool TFlacMediaFormat::SaveRebuild(uint32_t context, const std::vector<uint8_t>& head,
                                    const std::vector<uint8_t>& comment, const std::vector<uint8_t>& picture) {
-    const std::wstring temporary = MakeSiblingFileName(FileName, L".~temporary");
-    uint32_t error = 0;
-    auto out = CreateSaveFile(temporary, WriteBufferSize, error);
-    if (!out) {
-        LastError = error;
-        return false;
-    }
+    bool closed = false;
     try {
-        TSaveWriter writer(*out);
-        if (ID3Prefix > 0) {
-            Stream->SetPosition(0);
-            writer.Copy(*Stream, ID3Prefix); // the ID3v2 tag in front, as it was
-        }
+        TTemporarySave save(FileName, WriteBufferSize);
+        TSaveWriter& writer = save.Writer();
+        writer.CopyRange(*Stream, 0, ID3Prefix); // the ID3v2 tag in front, as it was
         writer.Write(head);
         writer.Write(comment);
         writer.Write(picture);
@@ -372,22 +338,19 @@ bool TFlacMediaFormat::SaveRebuild(uint32_t context, const std::vector<uint8_t>&
         AppendBlockHeader(padding, kLastBlockFlag | kTypePadding, kRebuildPadding);
         writer.Write(padding);
         writer.Zeros(kRebuildPadding);
-        const int64_t audioSize = Stream->Size() - AudioStart;
-        if (!Stream->SetPosition(AudioStart))
-            throw EStreamError(L"Stream read error");
-        writer.Copy(*Stream, audioSize);
-        error = writer.Finish();
+        writer.CopyRange(*Stream, AudioStart, Stream->Size());
+        save.Finish();
+        Close(context); // the original must not be held open while it is renamed
+        closed = true;
+        save.Replace();
+        LastError = 0;
+    } catch (const ESaveFailure& failure) {
+        LastError = failure.Code;
     } catch (const std::exception&) {
-        error = out->WriteError ? out->WriteError : (out->ErrorCode ? out->ErrorCode : oserr::kReadFault);
+        LastError = oserr::kReadFault;
     }
-    out.reset();
-    Close(context);
-    if (error) {
-        DeleteFileLogged(temporary);
-        LastError = error;
-        return false;
-    }
-    LastError = ReplaceWithTemporary(FileName, temporary, SaveStepError);
+    if (!closed)
+        Close(context);
     return LastError == 0;
 }
 

@@ -63,7 +63,6 @@ private:
                      const std::vector<uint8_t>& picture, int64_t gap);
     bool SaveRebuild(uint32_t context, const std::vector<uint8_t>& head, const std::vector<uint8_t>& comment,
                      const std::vector<uint8_t>& picture);
-    void RestoreRegion(const std::vector<uint8_t>& original);
 
     std::vector<TKeptBlock> FKept;
 };

@@ -20,14 +20,6 @@ enum TID3TagKind : uint8_t {
     tkID3v2 = 1 << 1,
 };
 
-// Where a test can make a save fail: the Nth write to the output file (temporary or in place), or one
-// named step ("create-temp", "reopen", "rename-original", "rename-temporary", "truncate", "flush"), which then
-// behaves as if the system had refused it.
-struct TMP3SaveFaults {
-    int FailWrite = 0;
-    std::string FailStep;
-};
-
 class TMP3MediaFormat : public TBaseMediaFormat {
 public:
     TMP3MediaFormat();
@@ -75,7 +67,6 @@ public:
     int64_t FrameCount = 0;
     bool FrameCountValid = false;
 
-    TMP3SaveFaults SaveFaults;
 
 private:
     // A frame no slot shows, carried through a save unchanged (as a version 2.3 frame): in the
@@ -110,8 +101,6 @@ private:
     bool BuildTag(std::vector<uint8_t>& image, bool& grows);
     bool SaveThroughTemporary(const std::vector<uint8_t>& image, uint8_t kinds);
     bool SaveInPlace(const std::vector<uint8_t>& image, uint8_t kinds);
-    void RestoreInPlace(const std::vector<uint8_t>& head, const std::vector<uint8_t>& tail, int64_t oldSize);
-    bool Fault(const char* step) const { return SaveFaults.FailStep == step; }
 
     std::vector<TCarriedFrame> FCarried;
     // While reading: the frame shown in Comment, and the TDRC frame Year was taken from (carried after

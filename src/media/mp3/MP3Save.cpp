@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "media/core/PlatformFile.h"
+#include "media/core/SafeSave.h"
 #include "media/id3/FrameText.h"
 #include "media/mp3/MP3MediaFormat.h"
 #include "report/ErrorHandler.h"
@@ -17,28 +18,6 @@ constexpr uint32_t kMaxTagSize = 0x0FFFFFFF;
 
 // Padding after a new or grown tag: half the tag, at least 128 and at most 8192 bytes.
 uint32_t PaddingFor(uint32_t tagSize) { return std::clamp<uint32_t>(tagSize / 2, 128, 8192); }
-
-// The output of a save. Counts the writes, so that a test can make the Nth one (and every later one)
-// fail the way a full or failing disk does.
-class TSaveStream : public TStream {
-public:
-    TSaveStream(TStream& inner, int failAt) : FInner(inner), FFailAt(failAt) {}
-    int64_t Read(void* buffer, int64_t count) override { return FInner.Read(buffer, count); }
-    int64_t Write(const void* buffer, int64_t count) override {
-        ++FWrites;
-        if (FFailAt > 0 && FWrites >= FFailAt)
-            return -1;
-        return FInner.Write(buffer, count);
-    }
-    bool SetPosition(int64_t position) override { return FInner.SetPosition(position); }
-    int64_t Position() const override { return FInner.Position(); }
-    int64_t Size() override { return FInner.Size(); }
-
-private:
-    TStream& FInner;
-    int FFailAt;
-    int FWrites = 0;
-};
 
 } // namespace
 
@@ -134,87 +113,37 @@ bool TMP3MediaFormat::BuildTag(std::vector<uint8_t>& image, bool& grows) {
 }
 
 bool TMP3MediaFormat::SaveThroughTemporary(const std::vector<uint8_t>& image, uint8_t kinds) {
-    const std::wstring temporary = MakeSiblingFileName(FileName, L".~temporary");
-    std::unique_ptr<TBufferedFileWriteStream> file;
-    bool created = false;
     const bool v1WasModified = ID3v1->Modified;
-    auto discard = [&] {
-        file.reset();
-        if (created)
-            DeleteFileLogged(temporary);
-        ID3v1->Modified = v1WasModified;
-        PostResult = static_cast<int32_t>(LastError);
-        return false;
-    };
     try {
-        if (Fault("create-temp")) {
-            LastError = oserr::kAccessDenied;
-            return discard();
-        }
-        file = std::make_unique<TBufferedFileWriteStream>(temporary, WriteBufferSize, true);
-        if (file->ErrorCode != 0) {
-            LastError = file->ErrorCode;
-            return discard();
-        }
-        created = true;
-        TSaveStream out(*file, SaveFaults.FailWrite);
+        TTemporarySave save(FileName, WriteBufferSize);
+        TSaveWriter& out = save.Writer();
         if (kinds & tkID3v2) {
-            out.WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
+            out.Write(image);
             const int64_t end = 10 + static_cast<int64_t>(ReadSyncSafe(image.data() + 6));
-            if (!FillBytes(out, 0, end - static_cast<int64_t>(image.size())))
-                throw EStreamError(L"Stream write error");
+            out.Zeros(end - static_cast<int64_t>(image.size()));
         }
-        const int64_t from = MPEGProperties->FirstFrameOffset;
         const int64_t to = FileSize - ((TagsFound & tkID3v1) ? static_cast<int64_t>(kID3v1Size) : 0);
-        if (to > from) {
-            if (!Stream->SetPosition(from))
-                throw EStreamError(L"Stream read error");
-            out.CopyFrom(*Stream, to - from);
-        }
+        out.CopyRange(*Stream, MPEGProperties->FirstFrameOffset, to);
         if (kinds & tkID3v1) {
             uint8_t block[kID3v1Size];
             ID3v1->SaveToBlock(block);
-            out.WriteBuffer(block, kID3v1Size);
+            out.Write(block, kID3v1Size);
         }
-        if (Fault("flush") || !file->Flush()) {
-            LastError = file->WriteError ? file->WriteError : oserr::kWriteFault;
-            return discard();
-        }
-        const int64_t written = file->Size();
-        LastError = file->ErrorCode;
-        file.reset();
+        const int64_t written = save.Finish();
         Close(0); // the original must not be held open while it is renamed
-
-        LastError = ReplaceWithTemporary(FileName, temporary, [this](const char* step) {
-            return Fault(step) ? oserr::kAccessDenied : 0u;
-        });
-        created = false; // placed, or deleted by the replacement
-        if (LastError != 0)
-            return discard();
+        save.Replace();
         FileSize = written;
-        PostResult = static_cast<int32_t>(LastError);
-        return LastError == 0;
+        LastError = 0;
+        PostResult = 0;
+        return true;
+    } catch (const ESaveFailure& failure) {
+        LastError = failure.Code;
     } catch (...) {
         LastError = kErrorSaveException;
-        return discard();
     }
-}
-
-void TMP3MediaFormat::RestoreInPlace(const std::vector<uint8_t>& head, const std::vector<uint8_t>& tail,
-                                     int64_t oldSize) {
-    Stream.reset(); // flushes and closes the failed stream first: a second writer would be refused
-    TBufferedFileWriteStream file(FileName, WriteBufferSize, false);
-    bool ok = file.ErrorCode == 0;
-    if (ok && !head.empty())
-        ok = file.SetPosition(0) && file.Write(head.data(), static_cast<int64_t>(head.size())) ==
-                                        static_cast<int64_t>(head.size());
-    if (ok && !tail.empty())
-        ok = file.SetPosition(oldSize - static_cast<int64_t>(tail.size())) &&
-             file.Write(tail.data(), static_cast<int64_t>(tail.size())) == static_cast<int64_t>(tail.size());
-    if (ok)
-        ok = file.SetPosition(oldSize) && file.Truncate() && file.Flush();
-    if (!ok)
-        LogError(FormatText(L"Could not restore the original file, File: %s", FileName));
+    ID3v1->Modified = v1WasModified;
+    PostResult = static_cast<int32_t>(LastError);
+    return false;
 }
 
 bool TMP3MediaFormat::SaveInPlace(const std::vector<uint8_t>& image, uint8_t kinds) {
@@ -222,69 +151,45 @@ bool TMP3MediaFormat::SaveInPlace(const std::vector<uint8_t>& image, uint8_t kin
     const int64_t oldSize = FileSize;
     const int64_t audioStart = MPEGProperties->FirstFrameOffset;
     const bool v1WasModified = ID3v1->Modified;
-    // What the save overwrites is kept, so that a failure can put it back.
-    std::vector<uint8_t> head, tail;
+    TInPlaceSave save(FileName, WriteBufferSize, oldSize);
+    bool ok = false;
     try {
-        if (kinds & tkID3v2) {
-            head.resize(static_cast<size_t>(audioStart));
-            Stream->SetPosition(0);
-            Stream->ReadBuffer(head.data(), audioStart);
-        }
-        if (hadID3v1) {
-            tail.resize(kID3v1Size);
-            Stream->SetPosition(oldSize - static_cast<int64_t>(kID3v1Size));
-            Stream->ReadBuffer(tail.data(), kID3v1Size);
-        }
+        // What the save overwrites is kept, so that a failure can put it back.
+        if (kinds & tkID3v2)
+            save.Keep(*Stream, 0, audioStart);
+        if (hadID3v1)
+            save.Keep(*Stream, oldSize - static_cast<int64_t>(kID3v1Size), kID3v1Size);
     } catch (...) {
         LastError = kErrorSaveException;
         PostResult = static_cast<int32_t>(LastError);
         Close(0);
         return false;
     }
-    if (Fault("reopen") || !ReopenForWriting()) {
-        if (Fault("reopen"))
-            LastError = oserr::kAccessDenied;
-        PostResult = static_cast<int32_t>(LastError);
-        Close(0);
-        return false;
-    }
-    auto& file = static_cast<TBufferedFileWriteStream&>(*Stream);
-    TSaveStream out(file, SaveFaults.FailWrite);
-    bool ok = true;
+    Stream.reset(); // the original is written through the save's own handle
     try {
+        TSaveWriter& out = save.Open();
         if (kinds & tkID3v2) {
-            out.SetPosition(0);
-            if (out.Write(image.data(), static_cast<int64_t>(image.size())) != static_cast<int64_t>(image.size())) {
-                LastError = kErrorIncompleteWrite;
-                ok = false;
-            } else if (!FillBytes(out, 0, audioStart - static_cast<int64_t>(image.size()))) {
-                throw EStreamError(L"Stream write error");
-            }
+            out.Seek(0);
+            out.Write(image);
+            out.Zeros(audioStart - static_cast<int64_t>(image.size()));
         }
-        if (ok) {
-            out.SetPosition(hadID3v1 ? oldSize - static_cast<int64_t>(kID3v1Size) : oldSize);
-            if (kinds & tkID3v1) {
-                uint8_t block[kID3v1Size];
-                ID3v1->SaveToBlock(block);
-                out.WriteBuffer(block, kID3v1Size);
-            } else if (hadID3v1) {
-                if (Fault("truncate") || !file.Truncate())
-                    throw EStreamError(L"Stream write error");
-            }
-            if (Fault("flush") || !file.Flush())
-                throw EStreamError(L"Stream write error");
-            ok = file.WriteError == 0;
-            if (!ok)
-                LastError = file.WriteError;
+        out.Seek(hadID3v1 ? oldSize - static_cast<int64_t>(kID3v1Size) : oldSize);
+        if (kinds & tkID3v1) {
+            uint8_t block[kID3v1Size];
+            ID3v1->SaveToBlock(block);
+            out.Write(block, kID3v1Size);
+        } else if (hadID3v1) {
+            out.Truncate();
         }
-        if (ok)
-            FileSize = file.Size();
+        FileSize = save.Finish();
+        ok = true;
+    } catch (const ESaveFailure& failure) {
+        LastError = failure.Code;
     } catch (...) {
         LastError = kErrorSaveException;
-        ok = false;
     }
     if (!ok) {
-        RestoreInPlace(head, tail, oldSize);
+        save.Restore();
         ID3v1->Modified = v1WasModified;
     }
     PostResult = static_cast<int32_t>(LastError);

@@ -30,11 +30,6 @@ extern int32_t MPEG4MaxInPlaceGap;
 constexpr int kMPEG4MaxAtoms = 100000;
 constexpr int kMPEG4MaxDepth = 12;
 
-// Test seam: called before each step of a save with the step's name; a non-zero result makes that step
-// fail with this system error code, as if the operating system had refused it.
-using TMPEG4SaveFaultHook = std::function<uint32_t(const char* step)>;
-void SetMPEG4SaveFaultHook(TMPEG4SaveFaultHook hook);
-
 // A chunk offset table ("stco" with 32-bit entries, "co64" with 64-bit ones) of one track.
 struct TMPEG4ChunkOffsetTable {
     TQTAtom* Atom = nullptr;

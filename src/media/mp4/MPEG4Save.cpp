@@ -5,32 +5,14 @@
 // grow by the same shift, and every chunk offset that points behind the region moves by it too.
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
+#include "media/core/SafeSave.h"
 #include "media/mp4/AtomTypes.h"
 #include "media/mp4/MPEG4MediaFormat.h"
 #include "report/ErrorHandler.h"
 
 namespace mellodeck {
 namespace {
-
-std::mutex gFaultLock;
-TMPEG4SaveFaultHook gFaultHook;
-
-uint32_t Fault(const char* step) {
-    std::lock_guard<std::mutex> lock(gFaultLock);
-    return gFaultHook ? gFaultHook(step) : 0;
-}
-
-// A step of the save failed with this system error code.
-struct TSaveFailure {
-    uint32_t Code;
-};
-
-void Check(const char* step) {
-    if (const uint32_t code = Fault(step))
-        throw TSaveFailure{code};
-}
 
 // The handler an item list needs so that other readers look into it: "mdir" by "appl".
 const uint8_t kMetadataHandler[33] = {0,   0,   0,   33,  'h', 'd', 'l', 'r', 0, 0, 0, 0, 0, 0, 0, 0, 'm',
@@ -56,25 +38,7 @@ void PatchSize(TMemoryStream& stream, int64_t start) {
     PutBE32(stream.Data().data() + start, static_cast<uint32_t>(stream.Size() - start));
 }
 
-void CopyRange(TStream& source, TStream& target, int64_t from, int64_t to) {
-    std::vector<uint8_t> piece(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(to - from, 0), kCopyChunk)));
-    for (int64_t at = from; at < to;) {
-        Check("copy");
-        const int64_t n = std::min<int64_t>(to - at, kCopyChunk);
-        if (!source.SetPosition(at))
-            throw EStreamError(L"Stream read error");
-        source.ReadBuffer(piece.data(), n);
-        target.WriteBuffer(piece.data(), n);
-        at += n;
-    }
-}
-
 } // namespace
-
-void SetMPEG4SaveFaultHook(TMPEG4SaveFaultHook hook) {
-    std::lock_guard<std::mutex> lock(gFaultLock);
-    gFaultHook = std::move(hook);
-}
 
 void TMPEG4MediaFormat::Refuse(const std::wstring& reason) {
     LastError = kErrorLayoutNotWritable;
@@ -154,7 +118,7 @@ bool TMPEG4MediaFormat::SaveTags(uint32_t) {
         writeNewMeta();
         PatchSize(fresh, 0);
         return SaveRebuilt(fresh.Data(), MoovAtom);
-    } catch (const TSaveFailure& failure) {
+    } catch (const ESaveFailure& failure) {
         LastError = failure.Code;
     } catch (const EMediaError& e) {
         LogError(e.Message());
@@ -168,54 +132,22 @@ bool TMPEG4MediaFormat::SaveTags(uint32_t) {
 
 bool TMPEG4MediaFormat::SaveInPlace(const std::vector<uint8_t>& newMeta) {
     const int64_t offset = MetaAtom->Offset;
-    // The bytes being replaced, to put back should the write stop halfway.
-    std::vector<uint8_t> old(static_cast<size_t>(MetaAtom->Size));
-    if (!Stream->SetPosition(offset))
-        throw EStreamError(L"Stream read error");
-    Stream->ReadBuffer(old.data(), MetaAtom->Size);
-
-    if (const uint32_t code = Fault("reopen")) {
-        LastError = PostResult = code;
-        return false;
-    }
-    if (!ReopenForWriting()) {
-        PostResult = static_cast<int32_t>(LastError);
-        return false;
-    }
-    auto* out = static_cast<TBufferedFileWriteStream*>(Stream.get());
-    uint32_t error = 0;
+    TInPlaceSave save(FileName, WriteBufferSize, FileSize);
+    save.Keep(*Stream, offset, MetaAtom->Size); // the bytes being replaced
+    Stream.reset(); // the original is written through the save's own handle
     try {
-        const auto half = static_cast<int64_t>(newMeta.size() / 2);
-        if (!out->SetPosition(offset))
-            throw TSaveFailure{out->WriteError ? out->WriteError : oserr::kWriteFault};
-        out->WriteBuffer(newMeta.data(), half);
-        out->Flush();
-        Check("write");
-        out->WriteBuffer(newMeta.data() + half, static_cast<int64_t>(newMeta.size()) - half);
-        if (!out->Flush())
-            throw TSaveFailure{out->WriteError};
-    } catch (const TSaveFailure& failure) {
-        error = failure.Code ? failure.Code : oserr::kWriteFault;
-    } catch (const std::exception&) {
-        error = out->WriteError ? out->WriteError : kErrorSaveException;
-    }
-    if (error == 0) {
-        FileSize = out->Size();
+        TSaveWriter& writer = save.Open();
+        writer.Seek(offset);
+        writer.Write(newMeta);
+        FileSize = save.Finish();
         return true;
+    } catch (const ESaveFailure& failure) {
+        LastError = failure.Code;
+    } catch (const std::exception&) {
+        LastError = kErrorSaveException;
     }
-    // Put the old bytes back through a fresh handle: the failed one refuses further writes.
-    Stream.reset();
-    {
-        TBufferedFileWriteStream restore(FileName, WriteBufferSize, false);
-        bool restored = restore.ErrorCode == 0 && restore.SetPosition(offset) &&
-                        restore.Write(old.data(), static_cast<int64_t>(old.size())) ==
-                            static_cast<int64_t>(old.size()) &&
-                        restore.Flush();
-        if (!restored)
-            LogError(FormatText(L"MPEG-4: could not restore the metadata after a failed save, File: \"%s\"", FileName));
-    }
-    LastError = error;
-    PostResult = static_cast<int32_t>(error);
+    save.Restore();
+    PostResult = static_cast<int32_t>(LastError);
     return false;
 }
 
@@ -320,68 +252,39 @@ bool TMPEG4MediaFormat::SaveRebuilt(const std::vector<uint8_t>& newAtom, TQTAtom
         tables.push_back({at + atom->HeaderSize + 8, std::move(bytes)});
     }
 
-    const std::wstring temporary = MakeSiblingFileName(FileName, L".~temporary");
-    uint32_t error = Fault("create");
-    std::unique_ptr<TBufferedFileWriteStream> out;
-    if (error == 0) {
-        out = std::make_unique<TBufferedFileWriteStream>(temporary, WriteBufferSize, true);
-        error = out->ErrorCode;
-    }
-    if (error == 0) {
-        try {
-            CopyRange(*Stream, *out, 0, cut);
-            Check("write");
-            out->WriteBuffer(newAtom.data(), static_cast<int64_t>(newAtom.size()));
-            CopyRange(*Stream, *out, resume, FileSize);
-            const int64_t newSize = out->Position();
-            Check("patch");
-            for (const SizePatch& patch : sizes) {
-                uint8_t field[8];
-                if (patch.Wide)
-                    PutBE64(field, patch.Size);
-                else
-                    PutBE32(field, static_cast<uint32_t>(patch.Size));
-                if (!out->SetPosition(patch.At))
-                    throw TSaveFailure{out->WriteError};
-                out->WriteBuffer(field, patch.Wide ? 8 : 4);
-            }
-            for (const TablePatch& patch : tables) {
-                if (!out->SetPosition(patch.At))
-                    throw TSaveFailure{out->WriteError};
-                out->WriteBuffer(patch.Bytes.data(), static_cast<int64_t>(patch.Bytes.size()));
-            }
-            Check("flush");
-            if (!out->Flush())
-                throw TSaveFailure{out->WriteError};
-            FileSize = newSize;
-        } catch (const TSaveFailure& failure) {
-            error = failure.Code;
-        } catch (const std::exception&) {
-            error = out->WriteError ? out->WriteError : oserr::kWriteFault;
+    try {
+        TTemporarySave save(FileName, WriteBufferSize);
+        TSaveWriter& writer = save.Writer();
+        writer.CopyRange(*Stream, 0, cut);
+        writer.Write(newAtom);
+        writer.CopyRange(*Stream, resume, FileSize);
+        for (const SizePatch& patch : sizes) {
+            uint8_t field[8];
+            if (patch.Wide)
+                PutBE64(field, patch.Size);
+            else
+                PutBE32(field, static_cast<uint32_t>(patch.Size));
+            writer.Seek(patch.At);
+            writer.Write(field, patch.Wide ? 8 : 4);
         }
-        if (error == 0)
-            error = out->WriteError;
+        for (const TablePatch& patch : tables) {
+            writer.Seek(patch.At);
+            writer.Write(patch.Bytes);
+        }
+        const int64_t newSize = save.Finish();
+        // The original must not be held open while it is renamed; should the second rename fail, the
+        // original is put back under its own name.
+        Stream.reset();
+        save.Replace();
+        FileSize = newSize;
+        LastError = 0;
+    } catch (const ESaveFailure& failure) {
+        LastError = failure.Code;
+    } catch (const std::exception&) {
+        LastError = oserr::kWriteFault;
     }
-    out.reset();
-    if (error != 0) {
-        DeleteFileLogged(temporary);
-        LastError = error;
-        PostResult = static_cast<int32_t>(error);
-        return false;
-    }
-
-    // Swap the files. The original stays under its own name until the new one is complete; should the
-    // second rename fail, the original is put back.
-    Stream.reset();
-    error = ReplaceWithTemporary(FileName, temporary, Fault);
-    if (error != 0) {
-        LastError = error;
-        PostResult = static_cast<int32_t>(error);
-        return false;
-    }
-    LastError = 0;
-    PostResult = 0;
-    return true;
+    PostResult = static_cast<int32_t>(LastError);
+    return LastError == 0;
 }
 
 } // namespace mellodeck

@@ -8,7 +8,7 @@
 #include "media/ogg/OggPacketReader.h"
 #include "media/vorbis/OggKnownTags.h"
 #include "media/vorbis/PictureRecord.h"
-#include "media/vorbis/SafeSave.h"
+#include "media/core/SafeSave.h"
 #include "media/vorbis/VorbisComments.h"
 
 namespace mellodeck {
@@ -262,7 +262,6 @@ bool TOggMediaFormat::SaveTags(uint32_t context) {
     // whatever follows it on its last page (normally the setup header or its first part). The lacing
     // values around the new header are kept as they were, so packet boundaries there do not move.
     std::vector<uint8_t> lacing, data;
-    uint32_t error = 0;
     try {
         lacing.assign(firstPage.Segments.begin(),
                       firstPage.Segments.begin() + static_cast<ptrdiff_t>(FCommentFirstSegment));
@@ -298,17 +297,11 @@ bool TOggMediaFormat::SaveTags(uint32_t context) {
     const auto pages = PaginateSegments(layout, lacing, data);
     const int32_t delta = static_cast<int32_t>(pages.size()) - static_cast<int32_t>(FCommentPages.size());
 
-    const std::wstring temporary = MakeSiblingFileName(FileName, L".~temporary");
-    auto out = CreateSaveFile(temporary, WriteBufferSize, error);
-    if (!out) {
-        LastError = error;
-        PostResult = static_cast<int32_t>(LastError);
-        return false;
-    }
+    bool closed = false;
     try {
-        TSaveWriter writer(*out);
-        Stream->SetPosition(0);
-        writer.Copy(*Stream, firstPage.Offset);
+        TTemporarySave save(FileName, WriteBufferSize);
+        TSaveWriter& writer = save.Writer();
+        writer.CopyRange(*Stream, 0, firstPage.Offset);
         for (const auto& page : pages)
             writer.Write(page);
         const int64_t size = Stream->Size();
@@ -318,18 +311,18 @@ bool TOggMediaFormat::SaveTags(uint32_t context) {
         else
             CopyPagesRenumbered(*Stream, size, FSerial, delta,
                                 [&writer](const uint8_t* bytes, size_t count) { writer.Write(bytes, count); });
-        error = writer.Finish();
+        save.Finish();
+        Close(context); // the original must not be held open while it is renamed
+        closed = true;
+        save.Replace();
+        LastError = 0;
+    } catch (const ESaveFailure& failure) {
+        LastError = failure.Code;
     } catch (const std::exception&) {
-        error = out->WriteError ? out->WriteError : (out->ErrorCode ? out->ErrorCode : oserr::kReadFault);
+        LastError = oserr::kReadFault;
     }
-    out.reset();
-    Close(context);
-    if (error) {
-        DeleteFileLogged(temporary);
-        LastError = error;
-    } else {
-        LastError = ReplaceWithTemporary(FileName, temporary, SaveStepError);
-    }
+    if (!closed)
+        Close(context);
     PostResult = static_cast<int32_t>(LastError);
     return LastError == 0;
 }

@@ -7,6 +7,7 @@
 #include "AsfTestSupport.h"
 #include "media/asf/ASFPicture.h"
 #include "media/core/PlatformFile.h"
+#include "media/core/SafeSave.h"
 
 namespace mellodeck::test {
 namespace {
@@ -148,7 +149,7 @@ TEST(AsfSave, EmptiedDescriptionAndUnknownObjectsCarriedThrough) {
 
 TEST(AsfSave, AFailedStepLeavesTheFileAsItWas) {
     ASSERT_TRUE(HaveFixture("wma/tagged.wma"));
-    for (const char* step : {"write", "copy", "rename-original", "rename-temporary"}) {
+    for (const char* step : {"create-temporary", "write", "flush", "rename-original", "rename-temporary"}) {
         SCOPED_TRACE(step);
         TempFolder folder;
         const auto path = Copy(folder, "tagged.wma");
@@ -156,9 +157,9 @@ TEST(AsfSave, AFailedStepLeavesTheFileAsItWas) {
         TASFFile file;
         ASSERT_TRUE(file.Load(path.wstring()));
         file.Attributes[static_cast<size_t>(file.Find(u"Title", 0))].Value = asf::StringValue(u"Lost");
-        asf::SetASFSaveFault([&](const char* s) { return std::string(s) == step ? oserr::kDiskFull : 0u; });
+        SetSaveFaultHook([&](const char* s) { return std::string(s) == step ? oserr::kDiskFull : 0u; });
         EXPECT_FALSE(file.Save(path.wstring()));
-        asf::SetASFSaveFault(nullptr);
+        SetSaveFaultHook(nullptr);
         EXPECT_EQ(file.ErrorCode, oserr::kDiskFull);
         EXPECT_EQ(ReadAll(path), before);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1) << "a file left behind";

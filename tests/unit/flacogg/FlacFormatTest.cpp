@@ -376,8 +376,8 @@ TEST_F(FlacTest, InjectedFailuresLeaveTheFileAsItWas) {
         const char* Fixture;
         std::vector<std::string> Steps; // consecutive writes as one "write"
     } paths[] = {
-        {"flacogg/tagged.flac", {"open-for-writing", "write"}},
-        {"flacogg/nopad.flac", {"create-temporary", "write", "rename-original", "rename-temporary"}},
+        {"flacogg/tagged.flac", {"open-for-writing", "write", "flush"}},
+        {"flacogg/nopad.flac", {"create-temporary", "write", "flush", "rename-original", "rename-temporary"}},
     };
     for (const auto& path : paths) {
         SCOPED_TRACE(path.Fixture);

@@ -9,7 +9,7 @@
 
 #include "TestPaths.h"
 #include "TestTools.h"
-#include "media/vorbis/SafeSave.h"
+#include "media/core/SafeSave.h"
 
 namespace mellodeck::test {
 

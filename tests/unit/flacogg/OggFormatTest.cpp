@@ -360,7 +360,8 @@ TEST_F(OggTest, HeaderPagesInterleavedWithAnotherStreamAreReadButNotRewritten) {
 TEST_F(OggTest, InjectedFailuresLeaveTheFileAsItWas) {
     // One save that keeps the page count and one that adds pages (the renumbering copy): both reach
     // exactly these steps, and a failure at any of them (and at any single write) leaves the file as it was.
-    const std::vector<std::string> expected = {"create-temporary", "write", "rename-original", "rename-temporary"};
+    const std::vector<std::string> expected = {"create-temporary", "write", "flush", "rename-original",
+                                               "rename-temporary"};
     for (size_t grow : {size_t(0), size_t(100000)}) {
         SCOPED_TRACE(grow);
         TempFolder folder;
@@ -389,7 +390,7 @@ TEST_F(OggTest, InjectedFailuresLeaveTheFileAsItWas) {
         }
         EXPECT_EQ(reached, expected);
         ASSERT_GT(writes, 0);
-        std::vector<std::string> faults = {"create-temporary", "rename-original", "rename-temporary"};
+        std::vector<std::string> faults = {"create-temporary", "flush", "rename-original", "rename-temporary"};
         for (int n = 1; n <= writes; ++n)
             faults.push_back("write#" + std::to_string(n));
         for (const auto& fault : faults) {

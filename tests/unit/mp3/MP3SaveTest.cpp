@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "Mp3TestSupport.h"
+#include "media/core/SafeSave.h"
 #include "media/id3/FrameText.h"
 
 using namespace mellodeck;
@@ -249,33 +250,44 @@ TEST_F(MP3SaveTest, AnyFailureLeavesTheOriginalUntouched) {
     };
     const std::vector<Path> paths = {
         {"in place", "v23-full.mp3", [](TMP3MediaFormat& f) { f.Tags->Title->SetValue(L"T"); },
-         {"reopen", "flush"}},
+         {"open-for-writing", "flush"}},
         {"in place, dropping ID3v1", "v23-full.mp3",
          [](TMP3MediaFormat& f) {
              f.Tags->Title->SetValue(L"T");
              f.TagsToWrite = tkID3v2;
          },
-         {"reopen", "truncate", "flush"}},
+         {"open-for-writing", "truncate", "flush"}},
         {"in place, ID3v1 only", "id3v1-only.mp3", [](TMP3MediaFormat& f) { f.ID3v1->SetArtist(L"A"); },
-         {"reopen", "flush"}},
+         {"open-for-writing", "flush"}},
         {"temporary file, growing", "v23-full.mp3",
          [](TMP3MediaFormat& f) { f.Tags->Comment->SetValue(std::wstring(5000, L'c')); },
-         {"create-temp", "flush", "rename-original", "rename-temporary"}},
+         {"create-temporary", "flush", "rename-original", "rename-temporary"}},
         {"temporary file, new tag", "cbr128-short.mp3", [](TMP3MediaFormat& f) { f.Tags->Artist->SetValue(L"A"); },
-         {"create-temp", "flush", "rename-original", "rename-temporary"}},
+         {"create-temporary", "flush", "rename-original", "rename-temporary"}},
         {"temporary file, removing ID3v2", "v11.mp3", [](TMP3MediaFormat& f) { f.TagsToWrite = tkID3v1; },
-         {"create-temp", "flush", "rename-original", "rename-temporary"}},
+         {"create-temporary", "flush", "rename-original", "rename-temporary"}},
     };
     for (const Path& path : paths) {
         SCOPED_TRACE(path.Name);
         const std::string original = ReadAll(FixturePath(std::string("mp3/") + path.Fixture));
-        auto attempt = [&](const TMP3SaveFaults& faults) {
+        // A failure at the Nth write (and every later one, as on a full disk) or at one named step.
+        struct Faults {
+            int FailWrite = 0;
+            std::string FailStep;
+        };
+        auto attempt = [&](const Faults& faults) {
             const std::wstring name = Copy(path.Fixture);
             TMP3MediaFormat f;
             EXPECT_TRUE(f.Open(name, true, 0, false));
             path.Edit(f);
-            f.SaveFaults = faults;
+            int writes = 0;
+            SetSaveFaultHook([&](const char* step) -> uint32_t {
+                const bool fails = step == faults.FailStep ||
+                                   (std::string(step) == "write" && faults.FailWrite > 0 && ++writes >= faults.FailWrite);
+                return fails ? oserr::kDiskFull : 0;
+            });
             const bool saved = f.Post(0);
+            SetSaveFaultHook(nullptr);
             if (!saved) {
                 EXPECT_NE(f.PostResult, 0);
                 EXPECT_EQ(Read(path.Fixture), original) << "write " << faults.FailWrite << " step " << faults.FailStep;

@@ -8,6 +8,7 @@
 #include "Mp4TestSupport.h"
 #include "TestPaths.h"
 #include "media/core/MediaManager.h"
+#include "media/core/SafeSave.h"
 #include "media/mp4/AtomTypes.h"
 
 namespace mellodeck::test {
@@ -37,7 +38,7 @@ protected:
     void TearDown() override {
         MPEG4MaxInPlaceGap = 32768;
         MPEG4FreeAtomSize = 2048;
-        SetMPEG4SaveFaultHook(nullptr);
+        SetSaveFaultHook(nullptr);
     }
     fs::path Copy(const std::string& file) {
         const fs::path target = folder.Path() / file;
@@ -363,7 +364,7 @@ TEST_P(Mp4SaveFaults, LeaveTheOriginalByteIdentical) {
     const fs::path path = Copy("tagged-faststart.m4a");
     const ByteVector before = ReadBytes(path);
     int calls = 0;
-    SetMPEG4SaveFaultHook([&](const char* step) -> uint32_t {
+    SetSaveFaultHook([&](const char* step) -> uint32_t {
         if (std::string(step) != fault.Step)
             return 0;
         ++calls;
@@ -381,11 +382,11 @@ TEST_P(Mp4SaveFaults, LeaveTheOriginalByteIdentical) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, Mp4SaveFaults,
-                         ::testing::Values(FaultCase{"create", true}, FaultCase{"copy", true},
-                                           FaultCase{"write", true}, FaultCase{"patch", true},
+                         ::testing::Values(FaultCase{"create-temporary", true}, FaultCase{"write", true},
                                            FaultCase{"flush", true}, FaultCase{"rename-original", true},
-                                           FaultCase{"rename-temporary", true}, FaultCase{"reopen", false},
-                                           FaultCase{"write", false}),
+                                           FaultCase{"rename-temporary", true},
+                                           FaultCase{"open-for-writing", false}, FaultCase{"write", false},
+                                           FaultCase{"flush", false}),
                          [](const auto& info) {
                              std::string name = info.param.Step;
                              for (char& c : name)
