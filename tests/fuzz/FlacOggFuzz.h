@@ -2,31 +2,24 @@
 // Shared body of the FLAC and Ogg fuzz targets: the input becomes a file that a format object opens; when
 // it opens, a changed tag is saved and the saved file must open again with the change in it (a save never
 // writes a file this library cannot read back).
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "FuzzScratch.h"
 #include "media/core/MediaManager.h"
 
 namespace mellodeck::fuzz {
 
 template <class TFormat> int OpenAndSave(const uint8_t* data, size_t size, const char* extension) {
-    static const std::string path = [extension] {
+    static const std::filesystem::path& path = [extension]() -> const std::filesystem::path& {
         MediaLibraryStart();
-        return (std::filesystem::temp_directory_path() / ("mellodeck-fuzz-" + std::to_string(getpid()) + extension))
-            .string();
+        return ScratchPath(extension + 1, std::string("input") + extension);
     }();
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    } else {
+    if (!WriteScratch(path, data, size))
         return 0;
-    }
-    const std::wstring name = Utf8ToWide(path);
+    const std::wstring name = Utf8ToWide(path.string());
     auto format = std::make_unique<TFormat>();
     if (!format->Open(name, true, 0, false)) {
         format->Close(0);

@@ -5,10 +5,9 @@
 // first frame decides about VBRI headers), so that is not required.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
+#include "FuzzScratch.h"
 #include "media/core/MediaManager.h"
 #include "media/mp3/MP3MediaFormat.h"
 
@@ -16,17 +15,10 @@ using namespace mellodeck;
 
 namespace {
 
+const std::filesystem::path& Scratch() { return fuzz::ScratchPath("mp3", "input.mp3"); }
 const std::wstring& ScratchFile() {
-    static const std::wstring name = Utf8ToWide("/tmp/mellodeck-fuzz-mp3-" + std::to_string(getpid()) + ".mp3");
+    static const std::wstring name = Utf8ToWide(Scratch().string());
     return name;
-}
-
-bool WriteInput(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(WideToUtf8(ScratchFile()).c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
 }
 
 } // namespace
@@ -37,7 +29,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!WriteInput(data, size))
+    if (!fuzz::WriteScratch(Scratch(), data, size))
         return 0;
     {
         TMP3MediaFormat reader;
@@ -64,6 +56,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     writer.Close(0);
-    std::remove(WideToUtf8(ScratchFile()).c_str());
     return 0;
 }

@@ -3,12 +3,10 @@
 // success must leave a file that opens again with the new title.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
+#include "FuzzScratch.h"
 #include "media/core/MediaManager.h"
 #include "media/mp4/MPEG4MediaFormat.h"
 
@@ -16,34 +14,20 @@ using namespace mellodeck;
 
 namespace {
 
-std::filesystem::path gPath;
-
-bool WriteFile(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(gPath.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
+const std::filesystem::path& Scratch() { return fuzz::ScratchPath("mp4", "input.m4a"); }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     MediaLibraryStart();
-    const auto folder = std::filesystem::temp_directory_path() / ("fuzz_mp4_" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    gPath = folder / "input.m4a";
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(gPath.parent_path(), ignored);
-    });
+    Scratch();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!WriteFile(data, size))
+    if (!fuzz::WriteScratch(Scratch(), data, size))
         return 0;
-    const std::wstring name = gPath.wstring();
+    const std::wstring name = Scratch().wstring();
     {
         TMPEG4MediaFormat format;
         if (!format.Open(name, true, 0, false))

@@ -4,12 +4,10 @@
 // Picture values (stored form and the runtime's record) are parsed on the way.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
+#include "FuzzScratch.h"
 #include "media/asf/ASFHeader.h"
 #include "media/asf/ASFPicture.h"
 
@@ -17,26 +15,12 @@ using namespace mellodeck;
 
 namespace {
 
-std::filesystem::path gPath;
-
-bool WriteFile(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(gPath.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
+const std::filesystem::path& Scratch() { return fuzz::ScratchPath("wma", "input.wma"); }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const auto folder = std::filesystem::temp_directory_path() / ("fuzz_wma_" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    gPath = folder / "input.wma";
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(gPath.parent_path(), ignored);
-    });
+    Scratch();
     return 0;
 }
 
@@ -59,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap(); // the writer made a header its own reader refuses or reads differently
     }
 
-    if (!WriteFile(data, size))
+    if (!fuzz::WriteScratch(Scratch(), data, size))
         return 0;
     asf::TASFFile onDisk;
-    if (!onDisk.Load(gPath.wstring()))
+    if (!onDisk.Load(Scratch().wstring()))
         __builtin_trap(); // the same bytes parsed in memory
     const int title = onDisk.Find(u"Title", 0);
     asf::TASFAttribute value;
@@ -72,10 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         onDisk.Attributes[static_cast<size_t>(title)] = value;
     else
         onDisk.Attributes.push_back(value);
-    if (!onDisk.Save(gPath.wstring()))
+    if (!onDisk.Save(Scratch().wstring()))
         return 0;
     asf::TASFFile saved;
-    if (!saved.Load(gPath.wstring()) || saved.Find(u"Title", 0) < 0 ||
+    if (!saved.Load(Scratch().wstring()) || saved.Find(u"Title", 0) < 0 ||
         asf::StringOf(saved.Attributes[static_cast<size_t>(saved.Find(u"Title", 0))].Value) != u"fuzzed title")
         __builtin_trap(); // a save that succeeded left a file we cannot read back
     return 0;
