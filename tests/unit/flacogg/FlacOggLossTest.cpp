@@ -173,8 +173,9 @@ TEST_F(FlacOggLossTest, AFlacFileBehindAnID3v2TagOpensAndKeepsIt) {
         EXPECT_EQ(ReadAll(NativePath(Folder.Text("id3-prefixed.flac"))).substr(0, prefix), original.substr(0, prefix));
         ExpectKeptBut("id3-prefixed.flac", {"frame\tTITLE\t"}, {"frame\tTITLE\t" + WideToUtf8(title)});
         std::string output;
-        if (HaveTools())
+        if (HaveTools()) {
             EXPECT_TRUE(FlacTestPasses(Folder.Text("id3-prefixed.flac"), output)) << output;
+        }
     }
 }
 
