@@ -9,6 +9,7 @@
 
 #include "media/core/MediaFormat.h"
 #include "media/id3/ID3KnownTags.h"
+#include "media/id3/ID3v2Frames.h"
 #include "media/id3/ID3v1Tag.h"
 #include "media/mpeg/MPEGProperties.h"
 
@@ -56,8 +57,9 @@ public:
 
     TID3KnownTags& ID3Tags() const { return static_cast<TID3KnownTags&>(*Tags); }
 
-    uint8_t ID3v2Header[10] = {};
-    uint8_t ExtendedHeader[6] = {};
+    uint8_t ID3v2Header[id3v2::kTagHeaderSize] = {};
+    // The first bytes of the ID3v2 extended header, when the tag has one.
+    uint8_t ExtendedHeader[id3v2::kExtendedHeaderRead] = {};
     std::unique_ptr<TID3v1Tag> ID3v1;
     uint8_t TagsFound = 0;
     // After reading: the kinds found, so that a save keeps what the file has.

@@ -7,14 +7,12 @@
 #include "media/core/PlatformFile.h"
 #include "media/core/SafeSave.h"
 #include "media/id3/FrameText.h"
+#include "media/id3/ID3v2Frames.h"
 #include "media/mp3/MP3MediaFormat.h"
 #include "report/ErrorHandler.h"
 
 namespace mellodeck {
 namespace {
-
-// Largest tag size a syncsafe header can state.
-constexpr uint32_t kMaxTagSize = 0x0FFFFFFF;
 
 // Padding after a new or grown tag: half the tag, at least 128 and at most 8192 bytes.
 uint32_t PaddingFor(uint32_t tagSize) { return std::clamp<uint32_t>(tagSize / 2, 128, 8192); }
@@ -61,8 +59,8 @@ bool TMP3MediaFormat::SaveTags(uint32_t context) {
 bool TMP3MediaFormat::BuildTag(std::vector<uint8_t>& image, bool& grows) {
     try {
         TMemoryStream frames;
-        const uint8_t blank[10] = {};
-        frames.WriteBuffer(blank, 10);
+        const uint8_t blank[id3v2::kTagHeaderSize] = {};
+        frames.WriteBuffer(blank, id3v2::kTagHeaderSize);
         // A slot still standing for the compressed frame it was read from is written as that frame.
         auto keptAsRead = [this](const TBaseTag* tag) {
             if (tag->GetModified())
@@ -86,26 +84,25 @@ bool TMP3MediaFormat::BuildTag(std::vector<uint8_t>& image, bool& grows) {
             if (CarriedBytes(carried, frame))
                 frames.WriteBuffer(frame.data(), static_cast<int64_t>(frame.size()));
         }
-        const uint64_t tagSize = static_cast<uint64_t>(frames.Size() - 10);
-        if (tagSize > kMaxTagSize)
+        const uint64_t tagSize = static_cast<uint64_t>(frames.Size() - id3v2::kTagHeaderSize);
+        if (tagSize > id3v2::kMaxTagSize)
             return false;
         const bool isNew = !(TagsFound & tkID3v2);
-        const uint32_t oldSize = ReadSyncSafe(ID3v2Header + 6);
+        const uint32_t oldSize = TID3v2TagHeader::Parse(ID3v2Header).Size;
         // The tag must also end before the first audio frame; one that would not is rewritten like a
         // growing tag instead of overwriting audio.
-        const int64_t room = MPEGProperties->FirstFrameOffset - 10;
+        const int64_t room = MPEGProperties->FirstFrameOffset - id3v2::kTagHeaderSize;
         grows = !isNew && (oldSize < tagSize || static_cast<int64_t>(tagSize) > room);
         uint32_t declared;
         if (isNew || grows) {
             declared = static_cast<uint32_t>(tagSize) + PaddingFor(static_cast<uint32_t>(tagSize));
-            if (declared > kMaxTagSize)
+            if (declared > id3v2::kMaxTagSize)
                 declared = static_cast<uint32_t>(tagSize);
         } else {
             declared = static_cast<uint32_t>(std::min<int64_t>(oldSize, room));
         }
         image = std::move(frames.Data());
-        std::memcpy(image.data(), "ID3\x03\x00\x00", 6);
-        WriteSyncSafe(image.data() + 6, declared);
+        WriteV23TagHeader(image.data(), declared);
         return true;
     } catch (...) {
         return false;
