@@ -6,7 +6,7 @@
 #include "media/asf/ASFGuids.h"
 #include "media/asf/ASFHeader.h"
 #include "media/core/MediaFormat.h"
-#include "media/core/PlatformFile.h"
+#include "common/PlatformFile.h"
 
 namespace mellodeck::asf {
 

@@ -6,7 +6,7 @@
 
 #include <zlib.h>
 
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "media/id3/FrameText.h"
 #include "report/ErrorHandler.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "media/core/PlatformFile.h"
+#include "common/SystemError.h"
 #include "media/id3/FrameText.h"
 #include "media/mp3/MP3MediaFormat.h"
 #include "report/ErrorHandler.h"
