@@ -55,6 +55,8 @@ PlatformFile PlatformFile::Open(const std::wstring& path, FileAccess access, Fil
         flags |= O_CREAT | O_TRUNC;
     else if (disposition == FileDisposition::OpenAlways)
         flags |= O_CREAT;
+    // Saved media and the log are at most writable by their owner and readable by others (the umask may
+    // take more away); OpenWith leaves the choice to the umask alone.
     int64_t size = -1;
     PlatformFile f = OpenDescriptor(path, flags, 0644, access == FileAccess::Read, error, size);
     f.FSizeAtOpen = size;
