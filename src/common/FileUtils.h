@@ -26,8 +26,10 @@ inline constexpr uint32_t kFileAttributeDirectory = 0x00000010;
 inline constexpr uint32_t kFileAttributeArchive = 0x00000020;
 inline constexpr uint32_t kFileAttributeNormal = 0x00000080;
 inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+// A hint beside the attributes: the file is read from start to end.
+inline constexpr uint32_t kFileFlagSequentialScan = 0x08000000;
 
-// Access, sharing and creation values for OpenFileHandle (Win32 values).
+// Access, sharing and creation values for PlatformFile::OpenWith (Win32 values).
 inline constexpr uint32_t kGenericRead = 0x80000000;
 inline constexpr uint32_t kGenericWrite = 0x40000000;
 inline constexpr uint32_t kFileShareRead = 0x00000001;
@@ -39,7 +41,8 @@ inline constexpr uint32_t kOpenExisting = 3;
 inline constexpr uint32_t kOpenAlways = 4;
 inline constexpr uint32_t kTruncateExisting = 5;
 
-// An operating-system file handle: a Win32 HANDLE on Windows, a file descriptor on POSIX.
+// An operating-system file handle: a Win32 HANDLE on Windows, a file descriptor on POSIX. Its owner is
+// PlatformFile (common/PlatformFile.h).
 using TFileHandle = std::intptr_t;
 inline constexpr TFileHandle kInvalidFileHandle = -1;
 
@@ -90,44 +93,5 @@ std::wstring ExtractName(const std::wstring& path);
 // Everything before the last delimiter or ":" ("C:\dir\file" gives "C:\dir", "C:\file" gives "C:");
 // empty when there is neither.
 std::wstring ExtractFolder(const std::wstring& path);
-
-// Opens or creates a file (no security attributes, no template). kInvalidFileHandle on failure.
-// POSIX: sharing has no equivalent and is ignored; a read-only attribute creates the file without write
-// permission; folders are refused.
-TFileHandle OpenFileHandle(const std::wstring& path, uint32_t access, uint32_t sharing, uint32_t disposition,
-                           uint32_t attributes);
-// Closes a handle from OpenFileHandle; kInvalidFileHandle is ignored.
-void CloseFileHandle(TFileHandle handle);
-
-// Move-only owner of a handle from OpenFileHandle.
-class FileHandleOwner {
-public:
-    FileHandleOwner() = default;
-    explicit FileHandleOwner(TFileHandle handle) : FHandle(handle) {}
-    ~FileHandleOwner() { Reset(); }
-    FileHandleOwner(const FileHandleOwner&) = delete;
-    FileHandleOwner& operator=(const FileHandleOwner&) = delete;
-    FileHandleOwner(FileHandleOwner&& other) noexcept : FHandle(other.Release()) {}
-    FileHandleOwner& operator=(FileHandleOwner&& other) noexcept {
-        if (this != &other)
-            Reset(other.Release());
-        return *this;
-    }
-    TFileHandle Get() const { return FHandle; }
-    explicit operator bool() const { return FHandle != kInvalidFileHandle; }
-    TFileHandle Release() {
-        TFileHandle h = FHandle;
-        FHandle = kInvalidFileHandle;
-        return h;
-    }
-    void Reset(TFileHandle handle = kInvalidFileHandle) {
-        if (FHandle != kInvalidFileHandle && FHandle != handle)
-            CloseFileHandle(FHandle);
-        FHandle = handle;
-    }
-
-private:
-    TFileHandle FHandle = kInvalidFileHandle;
-};
 
 } // namespace mellodeck

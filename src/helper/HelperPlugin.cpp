@@ -11,6 +11,8 @@
 
 #include "common/AxSys.h"
 #include "common/FileUtils.h"
+#include "common/SystemError.h"
+#include "common/TextConvert.h"
 #include "common/win/Handles.h"
 #include "common/win/MapView.h"
 #include "helper/GeneralPurposePlugin.h"
@@ -45,28 +47,6 @@ void PluginQuit();
 TGeneralPurposePlugin gPlugin{kPluginInterfaceVersion, gDescription, &PluginInit, &PluginConfig, &PluginQuit,
                               nullptr, nullptr};
 
-std::string ToAnsi(const std::wstring& text) {
-    if (text.empty())
-        return std::string();
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                            nullptr);
-    return out;
-}
-
-std::wstring FromAnsi(const char* text) {
-    if (!text || !*text)
-        return std::wstring();
-    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::wstring out(n > 1 ? static_cast<size_t>(n - 1) : 0, L'\0');
-    if (n > 1)
-        MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), n);
-    return out;
-}
-
 // One metadata field of a file, as the player knows it; empty when it has none.
 std::wstring PlayerMetadata(const std::wstring& file, const wchar_t* name) {
     std::vector<wchar_t> buffer(1024, L'\0');
@@ -83,9 +63,9 @@ bool PublishTags() {
     ReadTags(*gBlock, old);
     TBlockTags now;
     if (!gCurrentFile.empty()) {
-        now.Artist = ToAnsi(PlayerMetadata(gCurrentFile, L"artist")).substr(0, kTagSize);
-        now.Album = ToAnsi(PlayerMetadata(gCurrentFile, L"album")).substr(0, kTagSize);
-        now.Title = ToAnsi(PlayerMetadata(gCurrentFile, L"title")).substr(0, kTagSize);
+        now.Artist = WideToAnsi(PlayerMetadata(gCurrentFile, L"artist")).substr(0, kTagSize);
+        now.Album = WideToAnsi(PlayerMetadata(gCurrentFile, L"album")).substr(0, kTagSize);
+        now.Title = WideToAnsi(PlayerMetadata(gCurrentFile, L"title")).substr(0, kTagSize);
     }
     WriteField(gBlock->ArtistText, gBlock->ArtistLength, now.Artist);
     WriteField(gBlock->AlbumText, gBlock->AlbumLength, now.Album);
@@ -99,7 +79,7 @@ bool PublishTags() {
 void PublishFile(const std::wstring& file, bool always) {
     if (!gBlock)
         return;
-    const std::string name = ToAnsi(file);
+    const std::string name = WideToAnsi(file);
     const bool changed = ReadFileName(*gBlock) != name;
     gCurrentFile = file;
     PublishTags();
@@ -138,7 +118,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     const LRESULT result = CallWindowProcW(gPlayerProc, window, message, wParam, lParam);
     if (message == WM_USER) {
         if (lParam == player::kIpcPlayingFile && wParam)
-            PublishFile(FromAnsi(reinterpret_cast<const char*>(wParam)), true);
+            PublishFile(AnsiToWide(reinterpret_cast<const char*>(wParam)), true);
         else if (lParam == player::kIpcPlayingFileW && wParam)
             PublishFile(reinterpret_cast<const wchar_t*>(wParam), false);
         else if (lParam == player::kIpcCallbackMisc && wParam == player::kIpcCallbackMiscTitle && gBlock &&
@@ -237,7 +217,7 @@ int32_t InstallPlugin() {
     if (self.empty())
         return ERROR_BAD_PATHNAME;
     if (lstrcmpiW(self.c_str(), target.c_str()) != 0 && !CopyFileW(self.c_str(), target.c_str(), FALSE)) {
-        const DWORD error = GetLastError();
+        const uint32_t error = LastSystemError();
         // A copy already in place (held open by a player that runs it) is as good as a new one.
         if (!FileExists(target))
             return static_cast<int32_t>(error ? error : ERROR_WRITE_FAULT);

@@ -1,6 +1,7 @@
 #include "report/ErrorHandler.h"
 
 #include "common/AxSys.h"
+#include "common/SystemError.h"
 #include "report/Templates.h"
 
 namespace mellodeck {
@@ -79,7 +80,7 @@ bool TErrorHandler::WriteLines(const std::vector<std::string>& lines) {
 
 bool TErrorHandler::LogMessage(uint8_t type, const std::wstring& text, bool addSystemCode) {
     // Taken before anything here can change it, and given back at the end.
-    const uint32_t systemCode = ReportLastError();
+    const uint32_t systemCode = LastSystemError();
     bool written = false;
     try {
         // Formatting uses this handler's one parser, so it is serialised together with the writing.
@@ -87,7 +88,7 @@ bool TErrorHandler::LogMessage(uint8_t type, const std::wstring& text, bool addS
         if (!FMessageTemplateLoaded) {
             std::vector<std::string> lines;
             if (!FTemplateLoader || !FTemplateLoader(kMessageTemplateName, lines)) {
-                SetReportLastError(systemCode);
+                SetLastSystemError(systemCode);
                 return false;
             }
             FMessageTemplate = std::move(lines);
@@ -112,7 +113,7 @@ bool TErrorHandler::LogMessage(uint8_t type, const std::wstring& text, bool addS
     } catch (...) {
         written = false;
     }
-    SetReportLastError(systemCode);
+    SetLastSystemError(systemCode);
     return written;
 }
 

@@ -64,4 +64,15 @@ bool ReportForceFolders(const std::wstring& folder) {
 
 std::wstring ReportModuleFolder() { return ReportFolderOf(ModuleFileName(false)); }
 
+uint32_t TLogFile::Open(const std::wstring& path, bool createNew) {
+    uint32_t error = 0;
+    FFile = PlatformFile::Open(path, FileAccess::Append,
+                               createNew ? FileDisposition::CreateAlways : FileDisposition::OpenAlways, error);
+    return error;
+}
+
+bool TLogFile::Write(const std::string& bytes) {
+    return FFile.Write(bytes.data(), bytes.size()) == static_cast<int64_t>(bytes.size());
+}
+
 } // namespace mellodeck

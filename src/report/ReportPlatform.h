@@ -1,10 +1,13 @@
 #pragma once
 // The few operating-system services the message log needs beyond those in common/, with a Win32
-// implementation in win/ and a POSIX one in posix/. Paths are wide text; on POSIX they are passed to the
+// implementation in win/ and a POSIX one in posix/. The log file is common's PlatformFile; the calling
+// thread's system error code is common's LastSystemError (common/SystemError.h). Paths are wide text; on POSIX they are passed to the
 // system as UTF-8. The module's own path and name come from common/AxSys.h (ModuleFileName(false),
 // ModuleName()); paths are joined with common's kPathDelimiter.
 #include <cstdint>
 #include <string>
+
+#include "common/PlatformFile.h"
 
 namespace mellodeck {
 
@@ -23,32 +26,23 @@ bool ReportForceFolders(const std::wstring& folder);
 // elsewhere (WideToUtf8, where what is no character gives U+FFFD).
 std::string ReportNarrowText(const std::wstring& text);
 
-// The calling thread's last system error code (GetLastError on Windows, errno elsewhere).
-uint32_t ReportLastError();
-void SetReportLastError(uint32_t code);
-
 // Tells the user that the log could not be set up (a warning message box on Windows, stderr elsewhere).
 void ShowReportStartupFailure(const std::wstring& text, const std::wstring& caption);
 
-// The log file: opened for reading and writing, readable by others meanwhile.
+// The log file (PlatformFile's Append access): opened for reading and writing, readable by others
+// meanwhile, written at its end.
 class TLogFile {
 public:
-    TLogFile() = default;
-    ~TLogFile() { Close(); }
-    TLogFile(const TLogFile&) = delete;
-    TLogFile& operator=(const TLogFile&) = delete;
-
     // createNew: start with an empty file; otherwise an existing file is kept and written after its
     // end (a missing one is created). Returns 0 or the system error code.
     uint32_t Open(const std::wstring& path, bool createNew);
     // Writes all of `bytes`; false when the file is not open or the write fails.
     bool Write(const std::string& bytes);
-    void Close();
-    bool IsOpen() const { return FHandle != kNoHandle; }
+    void Close() { FFile.Close(); }
+    bool IsOpen() const { return FFile.IsOpen(); }
 
 private:
-    static constexpr intptr_t kNoHandle = -1; // also the value of INVALID_HANDLE_VALUE
-    intptr_t FHandle = kNoHandle;             // a HANDLE on Windows, a descriptor elsewhere
+    PlatformFile FFile;
 };
 
 } // namespace mellodeck

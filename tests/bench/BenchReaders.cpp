@@ -14,7 +14,7 @@
 
 #include "imaging/ImageCodecs.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 
 namespace mellodeck::bench {
 

@@ -6,7 +6,8 @@
 
 #include "common/FileUtils.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/SystemError.h"
+#include "common/TextConvert.h"
 
 namespace mellodeck::tags {
 namespace {

@@ -7,7 +7,7 @@
 #include "common/FileUtils.h"
 #include "media/core/Genres.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "media/mp3/MP3MediaFormat.h"
 
 namespace mellodeck::tags {

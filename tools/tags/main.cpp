@@ -19,7 +19,7 @@
 #include "TagsEdit.h"
 #include "TagsReport.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 // POSIX face of the file operations: attributes are derived from stat, folders and files are created with
 // the usual permission bits (the umask applies).
-#include <cerrno>
-#include <fcntl.h>
 #include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,58 +54,6 @@ bool SetAttributes(const std::wstring& path, uint32_t attributes) {
     if (mode == (st.st_mode & 07777))
         return true;
     return chmod(native.c_str(), mode) == 0;
-}
-
-TFileHandle OpenFileHandle(const std::wstring& path, uint32_t access, uint32_t sharing, uint32_t disposition,
-                           uint32_t attributes) {
-    const bool reading = (access & kGenericRead) != 0;
-    const bool writing = (access & kGenericWrite) != 0;
-    int flags = O_CLOEXEC | (writing ? (reading ? O_RDWR : O_WRONLY) : O_RDONLY);
-    switch (disposition) {
-    case kCreateNew:
-        flags |= O_CREAT | O_EXCL;
-        break;
-    case kCreateAlways:
-        flags |= O_CREAT | O_TRUNC;
-        break;
-    case kOpenExisting:
-        break;
-    case kOpenAlways:
-        flags |= O_CREAT;
-        break;
-    case kTruncateExisting:
-        // Truncating needs write access, as on Windows.
-        if (!writing) {
-            errno = EINVAL;
-            return kInvalidFileHandle;
-        }
-        flags |= O_TRUNC;
-        break;
-    default:
-        errno = EINVAL;
-        return kInvalidFileHandle;
-    }
-    if (path.empty()) {
-        errno = ENOENT;
-        return kInvalidFileHandle;
-    }
-    const mode_t mode = (attributes & kFileAttributeReadOnly) ? 0444 : 0666;
-    const int fd = open(WideToUtf8(path).c_str(), flags, mode);
-    if (fd < 0)
-        return kInvalidFileHandle;
-    // A folder is not a file here, as on Windows.
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close(fd);
-        errno = EISDIR;
-        return kInvalidFileHandle;
-    }
-    return fd;
-}
-
-void CloseFileHandle(TFileHandle handle) {
-    if (handle != kInvalidFileHandle)
-        close(static_cast<int>(handle));
 }
 
 wchar_t UnicodeUpper(wchar_t c) {

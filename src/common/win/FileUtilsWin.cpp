@@ -9,7 +9,8 @@ namespace mellodeck {
 static_assert(kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY && kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN &&
               kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM && kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
               kFileAttributeArchive == FILE_ATTRIBUTE_ARCHIVE && kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL &&
-              kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES);
+              kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES &&
+              kFileFlagSequentialScan == FILE_FLAG_SEQUENTIAL_SCAN);
 static_assert(kGenericRead == GENERIC_READ && kGenericWrite == GENERIC_WRITE && kFileShareRead == FILE_SHARE_READ &&
               kFileShareWrite == FILE_SHARE_WRITE && kFileShareDelete == FILE_SHARE_DELETE);
 static_assert(kCreateNew == CREATE_NEW && kCreateAlways == CREATE_ALWAYS && kOpenExisting == OPEN_EXISTING &&
@@ -34,17 +35,6 @@ uint64_t LastWriteStamp(const std::wstring& path) {
 
 bool SetAttributes(const std::wstring& path, uint32_t attributes) {
     return SetFileAttributesW(path.c_str(), attributes) != FALSE;
-}
-
-TFileHandle OpenFileHandle(const std::wstring& path, uint32_t access, uint32_t sharing, uint32_t disposition,
-                           uint32_t attributes) {
-    HANDLE h = CreateFileW(path.c_str(), access, sharing, nullptr, disposition, attributes, nullptr);
-    return reinterpret_cast<TFileHandle>(h);
-}
-
-void CloseFileHandle(TFileHandle handle) {
-    if (handle != kInvalidFileHandle && handle != 0)
-        CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
 wchar_t UnicodeUpper(wchar_t c) {

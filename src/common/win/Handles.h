@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "common/FileUtils.h"
+#include "common/PlatformFile.h"
 #include "common/win/UniqueResource.h"
 
 namespace mellodeck::win {
@@ -44,10 +44,12 @@ public:
     static ModuleHandle Load(const std::wstring& name) { return ModuleHandle(::LoadLibraryW(name.c_str())); }
 };
 
-// OpenFileHandle with an owner.
+// PlatformFile::OpenWith, its handle with a Win32 owner; empty on failure (GetLastError tells why).
 inline UniqueFileHandle OpenUniqueFile(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition,
                                        DWORD attributes) {
-    return UniqueFileHandle(reinterpret_cast<HANDLE>(OpenFileHandle(path, access, sharing, disposition, attributes)));
+    uint32_t error = 0;
+    return UniqueFileHandle(
+        reinterpret_cast<HANDLE>(PlatformFile::OpenWith(path, access, sharing, disposition, attributes, error).Release()));
 }
 
 // Keeps the calling thread's last-error code across cleanup code that may change it.

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "media/asf/ASFGuids.h"
-#include "media/core/PlatformFile.h"
+#include "common/PlatformFile.h"
 
 namespace mellodeck::asf {
 namespace {

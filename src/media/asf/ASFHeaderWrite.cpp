@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/PlatformFile.h"
 #include "media/asf/ASFGuids.h"
 #include "media/asf/ASFHeader.h"
 #include "media/core/MediaFormat.h"
 #include "media/core/SafeSave.h"
-#include "media/core/PlatformFile.h"
 
 namespace mellodeck::asf {
 

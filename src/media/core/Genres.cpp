@@ -2,7 +2,7 @@
 
 #include <cwctype>
 
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 
 namespace mellodeck {
 namespace {

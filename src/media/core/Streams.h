@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "media/core/MediaErrors.h"
-#include "media/core/PlatformFile.h"
+#include "common/PlatformFile.h"
 
 namespace mellodeck {
 

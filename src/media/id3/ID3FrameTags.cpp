@@ -5,7 +5,7 @@
 #include "imaging/ImageCodecs.h"
 #include "media/core/Genres.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "media/id3/FrameText.h"
 #include "media/id3/ID3KnownTags.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "media/core/MediaFormat.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "media/id3/FrameText.h"
 
 namespace mellodeck {

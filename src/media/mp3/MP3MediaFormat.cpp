@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "media/id3/FrameText.h"
 #include "media/id3/ID3v2Frames.h"
 #include "report/ErrorHandler.h"

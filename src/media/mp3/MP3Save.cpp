@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "media/core/PlatformFile.h"
+#include "common/SystemError.h"
 #include "media/core/SafeSave.h"
 #include "media/id3/FrameText.h"
 #include "media/id3/ID3v2Frames.h"

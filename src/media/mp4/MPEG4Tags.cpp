@@ -3,7 +3,7 @@
 #include <string>
 
 #include "media/core/Genres.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "media/mp4/AtomTypes.h"
 #include "media/mp4/MPEG4PictureTag.h"
 

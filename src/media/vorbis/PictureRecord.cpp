@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 
 namespace mellodeck {
 namespace {

@@ -6,7 +6,7 @@
 #include "media/asf/ASFHeader.h"
 #include "media/asf/ASFPicture.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 
 namespace mellodeck {
 namespace {

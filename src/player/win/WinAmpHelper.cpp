@@ -4,7 +4,7 @@
 
 #include "common/AxSys.h"
 #include "common/FileUtils.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "player/HelperProtocol.h"
 #include "player/PlayerCommandLine.h"
 #include "player/win/ContainedCall.h"

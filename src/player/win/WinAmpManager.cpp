@@ -5,7 +5,7 @@
 #include "common/AxSys.h"
 #include "common/FileUtils.h"
 #include "common/ScopeExit.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "player/HelperProtocol.h"
 #include "player/PlayerCommandLine.h"
 #include "player/PlayerProtocol.h"

@@ -6,7 +6,7 @@
 
 #include "AsfTestSupport.h"
 #include "media/asf/ASFPicture.h"
-#include "media/core/PlatformFile.h"
+#include "common/SystemError.h"
 #include "media/core/SafeSave.h"
 
 namespace mellodeck::test {

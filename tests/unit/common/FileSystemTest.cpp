@@ -8,6 +8,8 @@
 #include "common/AxSys.h"
 #include "common/AxVersionInfo.h"
 #include "common/FileUtils.h"
+#include "common/PlatformFile.h"
+#include "common/SystemError.h"
 
 namespace mellodeck {
 namespace {
@@ -100,34 +102,72 @@ TEST(FileSystem, ForceFoldersOfRootsAndEmptyPath) {
     }
 }
 
-TEST(FileSystem, OpenFileHandleDispositions) {
+TEST(FileSystem, OpenWithDispositionsAndTheirErrorCodes) {
     TempFolder temp;
     const std::wstring file = Base(temp) + L"data.bin";
+    // Each failure reports the same Windows code in both builds, in `error` and as the thread's code.
+    const auto open = [](const std::wstring& path, uint32_t access, uint32_t sharing, uint32_t disposition,
+                         uint32_t expected) {
+        SetLastSystemError(0);
+        uint32_t error = 12345;
+        PlatformFile f = PlatformFile::OpenWith(path, access, sharing, disposition, kFileAttributeNormal, error);
+        EXPECT_EQ(f.IsOpen(), expected == 0) << disposition;
+        EXPECT_EQ(error, expected) << disposition;
+        if (expected != 0) {
+            EXPECT_EQ(LastSystemError(), expected) << disposition;
+        }
+        return f;
+    };
     {
-        FileHandleOwner missing(
-            OpenFileHandle(file, kGenericRead, kFileShareRead, kOpenExisting, kFileAttributeNormal));
-        EXPECT_FALSE(missing);
-        FileHandleOwner created(
-            OpenFileHandle(file, kGenericRead | kGenericWrite, kFileShareRead, kCreateNew, kFileAttributeNormal));
-        EXPECT_TRUE(created);
-        FileHandleOwner again(OpenFileHandle(file, kGenericWrite, kFileShareRead, kCreateNew, kFileAttributeNormal));
-        EXPECT_FALSE(again) << "CreateNew of an existing file";
+        open(file, kGenericRead, kFileShareRead, kOpenExisting, oserr::kFileNotFound);
+        open(file, kGenericRead | kGenericWrite, kFileShareRead, kCreateNew, 0);
+        open(file, kGenericWrite, kFileShareRead | kFileShareWrite, kCreateNew, oserr::kFileExists);
     }
     test::WriteAll(fs::path(file), "content");
     {
-        FileHandleOwner opened(
-            OpenFileHandle(file, kGenericRead, kFileShareRead | kFileShareWrite, kOpenExisting, kFileAttributeNormal));
-        EXPECT_TRUE(opened);
-        FileHandleOwner truncated(OpenFileHandle(file, kGenericWrite, kFileShareRead | kFileShareWrite,
-                                                 kTruncateExisting, kFileAttributeNormal));
-        EXPECT_TRUE(truncated);
-        FileHandleOwner folder(OpenFileHandle(temp.Text(), kGenericRead, kFileShareRead | kFileShareWrite,
-                                              kOpenExisting, kFileAttributeNormal));
-        EXPECT_FALSE(folder) << "a folder is not a file";
+        PlatformFile opened = open(file, kGenericRead, kFileShareRead | kFileShareWrite, kOpenExisting, 0);
+        PlatformFile truncated =
+            open(file, kGenericWrite, kFileShareRead | kFileShareWrite, kTruncateExisting, 0);
+        open(temp.Text(), kGenericRead, kFileShareRead | kFileShareWrite, kOpenExisting, oserr::kAccessDenied);
+        // Ownership moves with the handle, and a released handle is no longer closed by the file.
+        PlatformFile moved(std::move(opened));
+        EXPECT_FALSE(opened.IsOpen());
+        EXPECT_TRUE(moved.IsOpen());
+        PlatformFile adopted(moved.Release());
+        EXPECT_FALSE(moved.IsOpen());
+        EXPECT_EQ(adopted.Size(), 0) << "the adopted handle still works";
     }
     EXPECT_EQ(fs::file_size(fs::path(file)), 0u);
     EXPECT_TRUE(GetFileVersion(file).IsZero()) << "a file without a version resource";
     EXPECT_TRUE(GetFileVersion(Base(temp) + L"missing.dll").IsZero());
+}
+
+// The log's way of opening: a file is kept and continued, or started afresh, and others may read it
+// while it is open.
+TEST(FileSystem, AppendContinuesTheFileAndLetsOthersRead) {
+    TempFolder temp;
+    const std::wstring file = Base(temp) + L"log.txt";
+    const auto write = [&](FileDisposition disposition, const std::string& text) {
+        uint32_t error = 1;
+        PlatformFile log = PlatformFile::Open(file, FileAccess::Append, disposition, error);
+        ASSERT_TRUE(log.IsOpen()) << error;
+        EXPECT_EQ(error, 0u);
+        ASSERT_EQ(log.Write(text.data(), text.size()), static_cast<int64_t>(text.size()));
+        PlatformFile reader = PlatformFile::Open(file, FileAccess::Read, FileDisposition::OpenExisting, error);
+        EXPECT_TRUE(reader.IsOpen()) << "others may read the open file: " << error;
+    };
+    write(FileDisposition::OpenAlways, "one\r\n");
+    write(FileDisposition::OpenAlways, "two\r\n");
+    EXPECT_EQ(test::ReadAll(fs::path(file)), "one\r\ntwo\r\n");
+    write(FileDisposition::CreateAlways, "three");
+    EXPECT_EQ(test::ReadAll(fs::path(file)), "three");
+
+    // A file where a folder should be.
+    uint32_t error = 0;
+    PlatformFile missing = PlatformFile::Open(file + kPathDelimiter + L"log.txt", FileAccess::Append,
+                                              FileDisposition::OpenAlways, error);
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_EQ(error, oserr::kPathNotFound);
 }
 
 TEST(FileSystem, ModuleFileNameNamesTheTestProgram) {

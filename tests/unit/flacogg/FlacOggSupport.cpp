@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "player/BasePlayerManager.h"
 
 namespace mellodeck::test {

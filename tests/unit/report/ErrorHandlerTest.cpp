@@ -11,6 +11,7 @@
 #include "TestPaths.h"
 #include "common/AxSys.h"
 #include "common/FileUtils.h"
+#include "common/SystemError.h"
 #include "report/Templates.h"
 
 namespace mellodeck {
@@ -169,9 +170,9 @@ TEST(ErrorHandler, RealTimeMessageLine) {
 TEST(ErrorHandler, SystemReturnCodeLineIsAlignedUnderTheMessage) {
     LogFixture f;
     ASSERT_TRUE(f.Handler.Activate());
-    SetReportLastError(5);
+    SetLastSystemError(5);
     ASSERT_TRUE(f.Handler.LogMessage(4, L"Open failed", true));
-    EXPECT_EQ(ReportLastError(), 5u) << "logging leaves the caller's error code alone";
+    EXPECT_EQ(LastSystemError(), 5u) << "logging leaves the caller's error code alone";
     const std::string line = "12:34:56 E: Open failed";
     const std::string codeLine = std::string(line.find("Open failed") + 2, ' ') + "System return code: 5";
     EXPECT_EQ(test::ReadAll(f.LogFile()), ExpectedHead() + line + "\r\n" + codeLine + "\r\n");
@@ -179,7 +180,7 @@ TEST(ErrorHandler, SystemReturnCodeLineIsAlignedUnderTheMessage) {
 
     // The column follows the message, wherever the time puts it.
     f.Facts->Time = "1:02:03 PM";
-    SetReportLastError(0);
+    SetLastSystemError(0);
     ASSERT_TRUE(f.Handler.LogMessage(4, L"x", true));
     EXPECT_EQ(f.Handler.LastLine(), std::string(16, ' ') + "System return code: 0");
 }
@@ -189,7 +190,7 @@ TEST(ErrorHandler, FailedOpenKeepsTheErrorAndStaysInactive) {
     test::WriteAll(f.Temp.Path() / "plain", "a file, not a folder");
     const std::wstring folder = f.Temp.Text("plain") + kPathDelimiter + L"sub";
     f.Handler.SetLogFolder(folder);
-    SetReportLastError(0);
+    SetLastSystemError(0);
     EXPECT_FALSE(f.Handler.Activate());
     EXPECT_FALSE(f.Handler.Active());
     EXPECT_NE(f.Handler.OpenError(), 0u);

@@ -9,7 +9,7 @@
 #include "StandinCommands.h"
 #include "StandinSession.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "player/HelperProtocol.h"
 #include "player/win/WinAmpManager.h"
 

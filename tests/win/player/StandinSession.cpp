@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "OwnWinePrefix.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 #include "common/win/RegKey.h"
 #include "player/PlayerProtocol.h"
 

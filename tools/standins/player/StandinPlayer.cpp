@@ -38,7 +38,7 @@
 #include "StandinPlaylist.h"
 #include "helper/GeneralPurposePlugin.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 
 using namespace mellodeck;
 using namespace mellodeck::standin;

@@ -6,7 +6,7 @@
 
 #include "common/FileUtils.h"
 #include "media/core/MediaManager.h"
-#include "media/core/PlatformFile.h"
+#include "common/TextConvert.h"
 
 namespace mellodeck::standin {
 

@@ -1,5 +1,5 @@
-// Win32 side of the media layer's file access.
-#include "media/core/PlatformFile.h"
+// Win32 half of the file access: the wide ("W") calls throughout.
+#include "common/PlatformFile.h"
 
 #include <windows.h>
 
@@ -7,31 +7,67 @@
 
 namespace mellodeck {
 
-PlatformFile PlatformFile::Open(const std::wstring& path, FileAccess access, FileDisposition disposition,
-                                uint32_t& error) {
-    PlatformFile f;
+namespace {
+
+// The one CreateFileW: a failure leaves the thread's code set, and reads as kInvalidHandle should the
+// system have left it at 0.
+HANDLE CreateHandle(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition, DWORD attributes,
+                    uint32_t& error) {
     error = 0;
-    DWORD desired = access == FileAccess::Read ? GENERIC_READ : GENERIC_WRITE;
-    DWORD share = access == FileAccess::Read ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : FILE_SHARE_READ;
-    DWORD create = disposition == FileDisposition::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
-    DWORD attrs = FILE_ATTRIBUTE_ARCHIVE | (access == FileAccess::Read ? FILE_FLAG_SEQUENTIAL_SCAN : 0);
-    HANDLE h = CreateFileW(path.c_str(), desired, share, nullptr, create, attrs, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), access, sharing, nullptr, disposition, attributes, nullptr);
     if (h == INVALID_HANDLE_VALUE || h == nullptr) {
         error = GetLastError();
-        if (error == 0)
+        if (error == 0) {
             error = oserr::kInvalidHandle;
-        return f;
+            SetLastError(error);
+        }
+        return INVALID_HANDLE_VALUE;
     }
-    f.FHandle = reinterpret_cast<intptr_t>(h);
+    return h;
+}
+
+} // namespace
+
+PlatformFile PlatformFile::Open(const std::wstring& path, FileAccess access, FileDisposition disposition,
+                                uint32_t& error) {
+    DWORD desired = GENERIC_WRITE, share = FILE_SHARE_READ, attrs = FILE_ATTRIBUTE_ARCHIVE;
+    if (access == FileAccess::Read) {
+        desired = GENERIC_READ;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        attrs |= FILE_FLAG_SEQUENTIAL_SCAN;
+    } else if (access == FileAccess::Append) {
+        desired = GENERIC_READ | GENERIC_WRITE;
+        attrs = FILE_ATTRIBUTE_NORMAL;
+    }
+    const DWORD create = disposition == FileDisposition::CreateAlways ? CREATE_ALWAYS
+                         : disposition == FileDisposition::OpenAlways ? OPEN_ALWAYS
+                                                                      : OPEN_EXISTING;
+    PlatformFile f(reinterpret_cast<TFileHandle>(CreateHandle(path, desired, share, create, attrs, error)));
+    // An existing file opened to append is continued, not overwritten from its start.
+    LARGE_INTEGER zero{};
+    if (f.IsOpen() && access == FileAccess::Append &&
+        !SetFilePointerEx(reinterpret_cast<HANDLE>(f.FHandle), zero, nullptr, FILE_END)) {
+        error = GetLastError();
+        if (error == 0)
+            error = ERROR_SEEK;
+        f.Close();
+        SetLastError(error);
+    }
     return f;
 }
 
-bool PlatformFile::IsOpen() const { return FHandle != -1 && FHandle != 0; }
+PlatformFile PlatformFile::OpenWith(const std::wstring& path, uint32_t access, uint32_t sharing, uint32_t disposition,
+                                    uint32_t attributes, uint32_t& error) {
+    return PlatformFile(
+        reinterpret_cast<TFileHandle>(CreateHandle(path, access, sharing, disposition, attributes, error)));
+}
+
+bool PlatformFile::IsOpen() const { return FHandle != kInvalidFileHandle && FHandle != 0; }
 
 void PlatformFile::Close() {
     if (IsOpen()) {
         CloseHandle(reinterpret_cast<HANDLE>(FHandle));
-        FHandle = -1;
+        FHandle = kInvalidFileHandle;
     }
 }
 
@@ -112,8 +148,6 @@ bool PlatformRenameFile(const std::wstring& oldName, const std::wstring& newName
 
 bool PlatformDeleteFile(const std::wstring& name) { return DeleteFileW(name.c_str()) != 0; }
 
-uint32_t LastSystemError() { return GetLastError(); }
-
 int64_t PlatformClusterSize(const std::wstring& path) {
     // Cached for the last drive letter asked: saves query it once per file.
     static thread_local wchar_t lastDrive = 0;
@@ -140,25 +174,5 @@ uint32_t PlatformTickCount() { return GetTickCount(); }
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
 void PlatformUseDefaultThreadLocale() { SetThreadLocale(LOCALE_SYSTEM_DEFAULT); }
-
-std::string WideToAnsi(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring AnsiToWide(const std::string& text) {
-    if (text.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
 
 } // namespace mellodeck

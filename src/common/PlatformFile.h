@@ -1,52 +1,53 @@
 #pragma once
-// The media layer's window on the operating system's files: an owned handle with 64-bit positions and
-// the few whole-file operations the save paths need. Error codes are Windows system error codes on every
-// platform (the POSIX side maps errno), because formats report them through LastError.
+// The one owner of an operating-system file: a handle with 64-bit positions, and the few whole-file
+// operations the save paths need. Error codes are Windows system error codes on every platform (the POSIX
+// side maps errno, see SystemError.h), because formats report them through LastError and the log writes
+// them. The POSIX half is posix/PlatformFilePosix.cpp, the Win32 half win/PlatformFileWin.cpp.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "common/FileUtils.h"   // TFileHandle and the Win32-valued open flags
+#include "common/SystemError.h" // oserr and LastSystemError
 #include "common/TextConvert.h" // WideToUtf8 and Utf8ToWide, for file names on POSIX and UTF-8 texts
 
 namespace mellodeck {
 
-namespace oserr {
-constexpr uint32_t kFileNotFound = 2;
-constexpr uint32_t kPathNotFound = 3;
-constexpr uint32_t kAccessDenied = 5;
-constexpr uint32_t kInvalidHandle = 6;
-constexpr uint32_t kNotEnoughMemory = 8;
-constexpr uint32_t kWriteFault = 29;
-constexpr uint32_t kReadFault = 30;
-constexpr uint32_t kSharingViolation = 32;
-constexpr uint32_t kHandleEof = 38;
-constexpr uint32_t kFileExists = 80;
-constexpr uint32_t kInvalidParameter = 87;
-constexpr uint32_t kDiskFull = 112;
-constexpr uint32_t kAlreadyExists = 183;
-constexpr uint32_t kTimeout = 1460;
-} // namespace oserr
-
-enum class FileAccess { Read, Write };
-enum class FileDisposition { OpenExisting, CreateAlways };
+// Read: read only, others may read and write, scanned from start to end.
+// Write: write only, others may read.
+// Append: read and write, others may read; an existing file is kept and written after its end (on POSIX
+// every write goes to the end).
+enum class FileAccess { Read, Write, Append };
+// OpenAlways creates a missing file and keeps an existing one.
+enum class FileDisposition { OpenExisting, CreateAlways, OpenAlways };
 
 class PlatformFile {
 public:
     PlatformFile() = default;
+    // Takes ownership of a handle (kInvalidFileHandle gives a file that is not open).
+    explicit PlatformFile(TFileHandle handle) : FHandle(handle) {}
     ~PlatformFile();
     PlatformFile(PlatformFile&& other) noexcept;
     PlatformFile& operator=(PlatformFile&& other) noexcept;
     PlatformFile(const PlatformFile&) = delete;
     PlatformFile& operator=(const PlatformFile&) = delete;
 
-    // Opens a file; on failure the result is not open and `error` holds the system error code.
-    // Read access shares reading and writing with others and hints sequential scanning; write access
-    // shares reading only.
+    // Opens a file; on failure the result is not open, and `error` and LastSystemError() hold the system
+    // error code. Read access hints sequential scanning.
     static PlatformFile Open(const std::wstring& path, FileAccess access, FileDisposition disposition,
                              uint32_t& error);
+    // The general open, with FileUtils.h's Win32-valued access (kGenericRead, kGenericWrite), sharing,
+    // creation (kCreateNew .. kTruncateExisting) and attribute bits; failure as for Open. POSIX: sharing
+    // has no equivalent and is ignored; a read-only attribute creates the file without write permission;
+    // folders are refused (kAccessDenied) on both.
+    static PlatformFile OpenWith(const std::wstring& path, uint32_t access, uint32_t sharing, uint32_t disposition,
+                                 uint32_t attributes, uint32_t& error);
 
     bool IsOpen() const;
     void Close();
+    TFileHandle Handle() const { return FHandle; }
+    // Gives up ownership; the file is then not open here.
+    TFileHandle Release();
     // Each returns the count transferred (which may be short at the end of the file), or -1 on error
     // with LastError() set.
     int64_t Read(void* buffer, size_t count);
@@ -63,16 +64,15 @@ public:
     uint32_t LastError() const { return FLastError; }
 
 private:
-    intptr_t FHandle = -1;
+    TFileHandle FHandle = kInvalidFileHandle;
     uint32_t FLastError = 0;
     int64_t FSizeAtOpen = -1;
 };
 
-// Whole-file operations. Each returns success; `LastSystemError` reads the calling thread's code after a
+// Whole-file operations. Each returns success; LastSystemError() reads the calling thread's code after a
 // failure.
 bool PlatformRenameFile(const std::wstring& oldName, const std::wstring& newName);
 bool PlatformDeleteFile(const std::wstring& name);
-uint32_t LastSystemError();
 // Allocation unit of the drive holding `path` (4096 when unknown or below 512).
 int64_t PlatformClusterSize(const std::wstring& path);
 // Milliseconds since an arbitrary start, wrapping like the system tick count.
@@ -80,9 +80,5 @@ uint32_t PlatformTickCount();
 void PlatformSleep(uint32_t milliseconds);
 // Sets the calling thread's locale to the system default (Windows only; nothing elsewhere).
 void PlatformUseDefaultThreadLocale();
-
-// Wide text <-> the system's 8-bit code page (Latin-1 on POSIX, the ANSI code page on Windows).
-std::string WideToAnsi(const std::wstring& text);
-std::wstring AnsiToWide(const std::string& text);
 
 } // namespace mellodeck

@@ -1,5 +1,5 @@
-// POSIX side of the media layer's file access (the native build). File names are UTF-8 on disk.
-#include "media/core/PlatformFile.h"
+// POSIX half of the file access (the native build). File names are UTF-8 on disk.
+#include "common/PlatformFile.h"
 
 #include <cerrno>
 #include <chrono>
@@ -12,60 +12,84 @@
 namespace mellodeck {
 namespace {
 
-thread_local uint32_t tLastError = 0;
-
-uint32_t MapErrno(int e) {
-    switch (e) {
-    case ENOENT: return oserr::kFileNotFound;
-    case ENOTDIR: return oserr::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR: return oserr::kAccessDenied;
-    case EBADF: return oserr::kInvalidHandle;
-    case ENOMEM: return oserr::kNotEnoughMemory;
-    case EEXIST: return oserr::kFileExists;
-    case ENOSPC: return oserr::kDiskFull;
-    case EINVAL: return oserr::kInvalidParameter;
-    default: return oserr::kWriteFault;
-    }
-}
-
-} // namespace
-
-PlatformFile PlatformFile::Open(const std::wstring& path, FileAccess access, FileDisposition disposition,
-                                uint32_t& error) {
-    PlatformFile f;
+// The one place a descriptor is opened. Folders are refused the way Windows refuses them; the size found
+// on the way is kept for SizeAtOpen.
+PlatformFile OpenDescriptor(const std::wstring& path, int flags, mode_t mode, bool sequential, uint32_t& error,
+                            int64_t& sizeAtOpen) {
     error = 0;
-    const std::string name = WideToUtf8(path);
-    int flags = O_CLOEXEC;
-    if (access == FileAccess::Read)
-        flags |= O_RDONLY;
-    else
-        flags |= O_WRONLY;
-    if (disposition == FileDisposition::CreateAlways)
-        flags |= O_CREAT | O_TRUNC;
-    int fd = ::open(name.c_str(), flags, 0644);
+    sizeAtOpen = -1;
+    if (path.empty())
+        error = oserr::kFileNotFound;
+    const int fd = error ? -1 : ::open(WideToUtf8(path).c_str(), flags | O_CLOEXEC, mode);
     if (fd < 0) {
-        error = MapErrno(errno);
-        tLastError = error;
-        return f;
+        if (!error)
+            error = SystemErrorFromErrno(errno);
+        SetLastSystemError(error);
+        return PlatformFile();
     }
     struct stat st {};
     const bool known = ::fstat(fd, &st) == 0;
     if (known && S_ISDIR(st.st_mode)) {
         ::close(fd);
         error = oserr::kAccessDenied;
-        tLastError = error;
-        return f;
+        SetLastSystemError(error);
+        return PlatformFile();
     }
     if (known)
-        f.FSizeAtOpen = static_cast<int64_t>(st.st_size);
+        sizeAtOpen = static_cast<int64_t>(st.st_size);
 #ifdef POSIX_FADV_SEQUENTIAL
-    if (access == FileAccess::Read)
+    if (sequential)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#else
+    (void)sequential;
 #endif
-    f.FHandle = fd;
+    return PlatformFile(fd);
+}
+
+} // namespace
+
+PlatformFile PlatformFile::Open(const std::wstring& path, FileAccess access, FileDisposition disposition,
+                                uint32_t& error) {
+    int flags = access == FileAccess::Read ? O_RDONLY : access == FileAccess::Write ? O_WRONLY : O_RDWR | O_APPEND;
+    if (disposition == FileDisposition::CreateAlways)
+        flags |= O_CREAT | O_TRUNC;
+    else if (disposition == FileDisposition::OpenAlways)
+        flags |= O_CREAT;
+    // Saved media and the log are at most writable by their owner and readable by others (the umask may
+    // take more away); OpenWith leaves the choice to the umask alone.
+    int64_t size = -1;
+    PlatformFile f = OpenDescriptor(path, flags, 0644, access == FileAccess::Read, error, size);
+    f.FSizeAtOpen = size;
+    return f;
+}
+
+PlatformFile PlatformFile::OpenWith(const std::wstring& path, uint32_t access, uint32_t sharing, uint32_t disposition,
+                                    uint32_t attributes, uint32_t& error) {
+    (void)sharing;
+    const bool reading = (access & kGenericRead) != 0;
+    const bool writing = (access & kGenericWrite) != 0;
+    int flags = writing ? (reading ? O_RDWR : O_WRONLY) : O_RDONLY;
+    switch (disposition) {
+    case kCreateNew: flags |= O_CREAT | O_EXCL; break;
+    case kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
+    case kOpenExisting: break;
+    case kOpenAlways: flags |= O_CREAT; break;
+    case kTruncateExisting:
+        // Truncating needs write access, as on Windows.
+        if (writing) {
+            flags |= O_TRUNC;
+            break;
+        }
+        [[fallthrough]];
+    default:
+        error = oserr::kInvalidParameter;
+        SetLastSystemError(error);
+        return PlatformFile();
+    }
+    const mode_t mode = (attributes & kFileAttributeReadOnly) ? 0444 : 0666;
+    int64_t size = -1;
+    PlatformFile f = OpenDescriptor(path, flags, mode, (attributes & kFileFlagSequentialScan) != 0, error, size);
+    f.FSizeAtOpen = size;
     return f;
 }
 
@@ -74,7 +98,7 @@ bool PlatformFile::IsOpen() const { return FHandle >= 0; }
 void PlatformFile::Close() {
     if (FHandle >= 0) {
         ::close(static_cast<int>(FHandle));
-        FHandle = -1;
+        FHandle = kInvalidFileHandle;
     }
 }
 
@@ -90,7 +114,7 @@ int64_t PlatformFile::Read(void* buffer, size_t count) {
         if (r < 0) {
             if (errno == EINTR)
                 continue;
-            FLastError = MapErrno(errno);
+            FLastError = SystemErrorFromErrno(errno);
             return -1;
         }
         if (r == 0)
@@ -112,7 +136,7 @@ int64_t PlatformFile::ReadAt(int64_t position, void* buffer, size_t count) {
         if (r < 0) {
             if (errno == EINTR)
                 continue;
-            FLastError = MapErrno(errno);
+            FLastError = SystemErrorFromErrno(errno);
             return -1;
         }
         if (r == 0)
@@ -131,10 +155,11 @@ int64_t PlatformFile::Write(const void* buffer, size_t count) {
     const auto* p = static_cast<const char*>(buffer);
     while (done < count) {
         ssize_t r = ::write(static_cast<int>(FHandle), p + done, count - done);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            FLastError = MapErrno(errno);
+        if (r < 0 && errno == EINTR)
+            continue;
+        // A write that moves nothing would never finish: a fault, as Windows reports it.
+        if (r <= 0) {
+            FLastError = r < 0 ? SystemErrorFromErrno(errno) : oserr::kWriteFault;
             return -1;
         }
         done += static_cast<size_t>(r);
@@ -148,7 +173,7 @@ bool PlatformFile::Seek(int64_t position) {
         return false;
     }
     if (::lseek(static_cast<int>(FHandle), static_cast<off_t>(position), SEEK_SET) < 0) {
-        FLastError = MapErrno(errno);
+        FLastError = SystemErrorFromErrno(errno);
         return false;
     }
     return true;
@@ -166,7 +191,7 @@ bool PlatformFile::Truncate() {
         return false;
     off_t pos = ::lseek(static_cast<int>(FHandle), 0, SEEK_CUR);
     if (pos < 0 || ::ftruncate(static_cast<int>(FHandle), pos) != 0) {
-        FLastError = MapErrno(errno);
+        FLastError = SystemErrorFromErrno(errno);
         return false;
     }
     return true;
@@ -177,11 +202,11 @@ bool PlatformRenameFile(const std::wstring& oldName, const std::wstring& newName
     // Like the Windows move, refuse to replace an existing file: the save paths rely on that.
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) {
-        tLastError = oserr::kAlreadyExists;
+        SetLastSystemError(oserr::kAlreadyExists);
         return false;
     }
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        tLastError = MapErrno(errno);
+        SetLastSystemError(SystemErrorFromErrno(errno));
         return false;
     }
     return true;
@@ -189,13 +214,11 @@ bool PlatformRenameFile(const std::wstring& oldName, const std::wstring& newName
 
 bool PlatformDeleteFile(const std::wstring& name) {
     if (::unlink(WideToUtf8(name).c_str()) != 0) {
-        tLastError = MapErrno(errno);
+        SetLastSystemError(SystemErrorFromErrno(errno));
         return false;
     }
     return true;
 }
-
-uint32_t LastSystemError() { return tLastError; }
 
 int64_t PlatformClusterSize(const std::wstring&) { return 4096; }
 
@@ -207,21 +230,5 @@ uint32_t PlatformTickCount() {
 void PlatformSleep(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 void PlatformUseDefaultThreadLocale() {}
-
-std::string WideToAnsi(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t c : text)
-        out += (static_cast<uint32_t>(c) < 0x100) ? static_cast<char>(c) : '?';
-    return out;
-}
-
-std::wstring AnsiToWide(const std::string& text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (char c : text)
-        out += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return out;
-}
 
 } // namespace mellodeck

@@ -1,25 +1,28 @@
 // The platform-neutral part of PlatformFile: ownership moves. Opening, I/O and closing are in
-// PlatformFilePosix.cpp and win/PlatformFileWin.cpp.
-#include "media/core/PlatformFile.h"
+// posix/PlatformFilePosix.cpp and win/PlatformFileWin.cpp.
+#include "common/PlatformFile.h"
 
 namespace mellodeck {
 
 PlatformFile::~PlatformFile() { Close(); }
 
 PlatformFile::PlatformFile(PlatformFile&& other) noexcept
-    : FHandle(other.FHandle), FLastError(other.FLastError), FSizeAtOpen(other.FSizeAtOpen) {
-    other.FHandle = -1;
-}
+    : FHandle(other.Release()), FLastError(other.FLastError), FSizeAtOpen(other.FSizeAtOpen) {}
 
 PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
     if (this != &other) {
         Close();
-        FHandle = other.FHandle;
+        FHandle = other.Release();
         FLastError = other.FLastError;
         FSizeAtOpen = other.FSizeAtOpen;
-        other.FHandle = -1;
     }
     return *this;
+}
+
+TFileHandle PlatformFile::Release() {
+    const TFileHandle handle = FHandle;
+    FHandle = kInvalidFileHandle;
+    return handle;
 }
 
 } // namespace mellodeck
