@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/ByteOrder.h"
 #include "media/core/MediaManager.h"
 #include "media/vorbis/VorbisComments.h"
 
@@ -16,13 +17,13 @@ bool TFlacPictureTag::LoadPictures(TStream& stream) {
     uint8_t countBytes[2];
     if (stream.Read(countBytes, 2) != 2)
         return false;
-    const unsigned count = countBytes[0] | countBytes[1] << 8;
+    const unsigned count = GetLE16(countBytes);
     for (unsigned i = 0; i < count; ++i) {
         uint8_t head[8];
         if (stream.Read(head, 8) != 8)
             return false;
         const uint32_t dataLength = GetLE32(head + 2);
-        const unsigned descriptionLength = head[6] | head[7] << 8;
+        const unsigned descriptionLength = GetLE16(head + 6);
         if (static_cast<int64_t>(descriptionLength) + dataLength > stream.Remaining())
             return false; // the record passes the end of its block
         TPictureItem* item = Add();

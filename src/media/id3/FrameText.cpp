@@ -13,7 +13,7 @@ constexpr size_t kMaxDelimitedUtf16 = 510;
 bool IsLineEnd(uint32_t c) { return c == 0 || c == 13 || c == 10; }
 
 uint16_t Unit(const uint8_t* p, bool bigEndian) {
-    return bigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
+    return bigEndian ? GetBE16(p) : GetLE16(p);
 }
 
 // Byte order mark at p (when two bytes are there): 1 = little-endian, 2 = big-endian, 0 = none.
@@ -271,17 +271,6 @@ void WriteSyncSafe(uint8_t* p, uint32_t value) {
     p[3] = static_cast<uint8_t>(value & 0x7F);
 }
 
-uint32_t ReadBigEndian32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-void WriteBigEndian32(uint8_t* p, uint32_t value) {
-    p[0] = static_cast<uint8_t>(value >> 24);
-    p[1] = static_cast<uint8_t>(value >> 16);
-    p[2] = static_cast<uint8_t>(value >> 8);
-    p[3] = static_cast<uint8_t>(value);
-}
-
 std::vector<uint8_t> RemoveUnsynchronisation(const uint8_t* data, size_t size, std::vector<size_t>* removedAt) {
     std::vector<uint8_t> out;
     out.reserve(size);
@@ -297,8 +286,7 @@ std::vector<uint8_t> RemoveUnsynchronisation(const uint8_t* data, size_t size, s
 }
 
 uint32_t FrameTagID(const char* id4) {
-    return uint32_t(uint8_t(id4[0])) | (uint32_t(uint8_t(id4[1])) << 8) | (uint32_t(uint8_t(id4[2])) << 16) |
-           (uint32_t(uint8_t(id4[3])) << 24);
+    return GetLE32(reinterpret_cast<const uint8_t*>(id4));
 }
 
 } // namespace mellodeck

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ByteOrder.h"
 #include "media/core/MediaErrors.h"
 #include "media/core/Streams.h"
 
@@ -86,8 +87,13 @@ void TrimTrailingControls(std::wstring& text);
 // Syncsafe integers: four bytes of seven bits, most significant first.
 uint32_t ReadSyncSafe(const uint8_t* p);
 void WriteSyncSafe(uint8_t* p, uint32_t value);
-uint32_t ReadBigEndian32(const uint8_t* p);
-void WriteBigEndian32(uint8_t* p, uint32_t value);
+// The earlier names of GetBE32 and PutBE32 (common/ByteOrder.h), still called by the MP3 tag reader.
+inline uint32_t ReadBigEndian32(const uint8_t* p) {
+    return GetBE32(p);
+}
+inline void WriteBigEndian32(uint8_t* p, uint32_t value) {
+    PutBE32(p, value);
+}
 
 // Undoes unsynchronisation: every FF 00 pair becomes FF. When `removedAt` is given, it receives for each
 // removed zero the index (in the output) of the FF before it, in increasing order, so that output offsets

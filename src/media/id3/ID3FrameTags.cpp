@@ -76,16 +76,14 @@ TBaseMp3Tag::TBaseMp3Tag(TCommonMediaTags* owner, const char* frameID, const cha
 
 std::string TBaseMp3Tag::FrameID() const {
     std::string id(4, ' ');
-    for (int i = 0; i < 4; ++i)
-        id[i] = static_cast<char>((TagID >> (8 * i)) & 0xFF);
+    PutLE32(reinterpret_cast<uint8_t*>(id.data()), TagID);
     return id;
 }
 
 void TBaseMp3Tag::WriteFrame(TStream& stream, const std::vector<uint8_t>& payload) const {
     uint8_t header[10] = {};
-    for (int i = 0; i < 4; ++i)
-        header[i] = static_cast<uint8_t>((TagID >> (8 * i)) & 0xFF);
-    WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+    PutLE32(header, TagID);
+    PutBE32(header + 4, static_cast<uint32_t>(payload.size()));
     stream.WriteBuffer(header, 10);
     stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
 }
@@ -196,7 +194,7 @@ void TMP3YearTag::SaveToStream(TStream& stream) {
         AppendFrameText(payload, text, 0, false);
         uint8_t header[10] = {};
         std::memcpy(header, id, 4);
-        WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+        PutBE32(header + 4, static_cast<uint32_t>(payload.size()));
         stream.WriteBuffer(header, 10);
         stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
     };
@@ -456,9 +454,8 @@ void TMp3PictureTag::SaveToStream(TStream& stream) {
         AppendBytes(payload, bytes, count);
 
         uint8_t header[10] = {};
-        for (int i = 0; i < 4; ++i)
-            header[i] = static_cast<uint8_t>((TagID >> (8 * i)) & 0xFF);
-        WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+        PutLE32(header, TagID);
+        PutBE32(header + 4, static_cast<uint32_t>(payload.size()));
         stream.WriteBuffer(header, 10);
         stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
     }

@@ -59,12 +59,18 @@ void WriteDataItem(TStream& stream, uint32_t itemType, const uint8_t typeIndicat
 }
 
 uint64_t PayloadNumber(const uint8_t* payload, size_t length) {
-    if (length != 1 && length != 2 && length != 4 && length != 8)
+    switch (length) {
+    case 1:
+        return payload[0];
+    case 2:
+        return GetBE16(payload);
+    case 4:
+        return GetBE32(payload);
+    case 8:
+        return GetBE64(payload);
+    default:
         return 0;
-    uint64_t value = 0;
-    for (size_t i = 0; i < length; ++i)
-        value = (value << 8) | payload[i];
-    return value;
+    }
 }
 
 namespace {
@@ -209,10 +215,22 @@ void TMPEG4Int8Tag::WriteValue(TStream& stream) {
     static const uint8_t kIntegerType[4] = {0, 0, 0, kind::kInteger};
     const size_t width = ByteWidth > 0 && ByteWidth <= 64 ? static_cast<size_t>(ByteWidth) : 0;
     std::vector<uint8_t> payload(width, 0);
-    if (width == 1 || width == 2 || width == 4 || width == 8) {
-        uint64_t number = ValueNumber(Value);
-        for (size_t i = width; i-- > 0; number >>= 8)
-            payload[i] = static_cast<uint8_t>(number);
+    const uint64_t number = ValueNumber(Value); // the low bytes that fit the width
+    switch (width) {
+    case 1:
+        payload[0] = static_cast<uint8_t>(number);
+        break;
+    case 2:
+        PutBE16(payload.data(), static_cast<uint16_t>(number));
+        break;
+    case 4:
+        PutBE32(payload.data(), static_cast<uint32_t>(number));
+        break;
+    case 8:
+        PutBE64(payload.data(), number);
+        break;
+    default:
+        break; // other widths are written as zeros
     }
     WriteDataItem(stream, TagID, kIntegerType, payload.data(), payload.size());
 }

@@ -2,22 +2,17 @@
 
 #include <cstring>
 
+#include "common/ByteOrder.h"
 #include "media/core/MediaManager.h"
 #include "media/core/PlatformFile.h"
 
 namespace mellodeck {
 namespace {
 
-uint32_t GetBE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
-           p[3];
-}
-
-void PutBE32(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 24));
-    out.push_back(static_cast<uint8_t>(v >> 16));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
+void AppendBE32(std::vector<uint8_t>& out, uint32_t v) {
+    uint8_t be[4];
+    PutBE32(be, v);
+    out.insert(out.end(), be, be + 4);
 }
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -67,16 +62,16 @@ bool ParsePictureRecord(const uint8_t* bytes, size_t size, TPictureRecord& recor
 std::vector<uint8_t> BuildPictureRecord(const TPictureRecord& record) {
     std::vector<uint8_t> out;
     out.reserve(32 + record.Mime.size() + record.Description.size() + record.DataSize);
-    PutBE32(out, record.Type);
-    PutBE32(out, static_cast<uint32_t>(record.Mime.size()));
+    AppendBE32(out, record.Type);
+    AppendBE32(out, static_cast<uint32_t>(record.Mime.size()));
     out.insert(out.end(), record.Mime.begin(), record.Mime.end());
-    PutBE32(out, static_cast<uint32_t>(record.Description.size()));
+    AppendBE32(out, static_cast<uint32_t>(record.Description.size()));
     out.insert(out.end(), record.Description.begin(), record.Description.end());
-    PutBE32(out, record.Width);
-    PutBE32(out, record.Height);
-    PutBE32(out, record.Depth);
-    PutBE32(out, record.Colors);
-    PutBE32(out, static_cast<uint32_t>(record.DataSize));
+    AppendBE32(out, record.Width);
+    AppendBE32(out, record.Height);
+    AppendBE32(out, record.Depth);
+    AppendBE32(out, record.Colors);
+    AppendBE32(out, static_cast<uint32_t>(record.DataSize));
     if (record.DataSize)
         out.insert(out.end(), record.Data, record.Data + record.DataSize);
     return out;
