@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/ByteOrder.h"
+#include "media/core/ByteReader.h"
 #include "media/flac/FlacPictureTag.h"
 #include "media/id3/FrameText.h"
 #include "media/vorbis/OggKnownTags.h"
@@ -165,16 +166,17 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
             return false;
         endPosition = s.Position();
         const uint8_t* body = block.data() + 4;
-        if (type == kTypeApplication && length >= 12 && std::memcmp(body, "mrql", 4) == 0) {
-            if (std::memcmp(body + 4, "ARTW", 4) != 0)
+        ByteReader application(body, length);
+        const uint8_t* chunk; // identifier, sub-chunk, sub-chunk size
+        if (type == kTypeApplication && application.ReadSpan(12, chunk) && std::memcmp(chunk, "mrql", 4) == 0) {
+            if (std::memcmp(chunk + 4, "ARTW", 4) != 0)
                 continue; // another sub-chunk of ours: not used, dropped on save
             if (Tags->Pictures->Ignore()) {
                 // Not decoded, but carried through unchanged.
                 KeepBlock(offset, block.data(), block.size());
                 continue;
             }
-            TSpanStream records(body + 12, length - 12);
-            if (!static_cast<TFlacPictureTag*>(Tags->Pictures)->LoadPictures(records))
+            if (!static_cast<TFlacPictureTag*>(Tags->Pictures)->LoadPictures(application))
                 return false;
             continue;
         }

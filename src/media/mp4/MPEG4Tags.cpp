@@ -1,7 +1,9 @@
 #include "media/mp4/MPEG4Tags.h"
 
+#include <algorithm>
 #include <string>
 
+#include "media/core/ByteReader.h"
 #include "media/core/Genres.h"
 #include "media/core/PlatformFile.h"
 #include "media/mp4/AtomTypes.h"
@@ -12,29 +14,36 @@ namespace mellodeck {
 // ---- item atoms -------------------------------------------------------------------------------------
 
 size_t ItemHeaderSize(const uint8_t* item, size_t size) {
-    if (size < 8)
+    ByteReader r(item, size);
+    uint32_t stated;
+    if (!r.ReadBE32(stated) || !r.Skip(4))
         return 0;
-    if (GetBE32(item) == 1)
-        return size >= 16 ? 16 : 0;
+    if (stated == 1)
+        return r.Skip(8) ? 16 : 0; // the 64-bit size follows the type
     return 8;
 }
 
-uint32_t ItemType(const uint8_t* item, size_t size) { return size >= 8 ? GetBE32(item + 4) : 0; }
+uint32_t ItemType(const uint8_t* item, size_t size) {
+    ByteReader r(item, size);
+    uint32_t type;
+    return r.Skip(4) && r.ReadBE32(type) ? type : 0;
+}
 
 bool DataAtomAt(const uint8_t* item, size_t size, size_t offset, TMPEG4DataAtom& out, size_t& atomSize) {
-    if (offset > size || size - offset < 16)
+    ByteReader r(item, size);
+    // size, type, type indicator, locale
+    uint32_t stated, type;
+    uint8_t indicator[4];
+    if (!r.Seek(offset) || !r.ReadBE32(stated) || !r.ReadBE32(type) || !r.ReadBytes(indicator, 4) || !r.Skip(4))
         return false;
-    const uint8_t* p = item + offset;
-    uint64_t length = GetBE32(p);
-    if (length == 0)
-        length = size - offset; // to the end of the item
-    if (length < 16 || length > size - offset || GetBE32(p + 4) != atom::kData)
+    const size_t length = stated == 0 ? 16 + r.Remaining() : stated; // 0: to the end of the item
+    const uint8_t* payload;
+    if (length < 16 || type != atom::kData || !r.ReadSpan(length - 16, payload))
         return false;
-    out.Payload = p + 16;
-    out.Length = static_cast<size_t>(length - 16);
-    for (int i = 0; i < 4; ++i)
-        out.TypeIndicator[i] = p[8 + i];
-    atomSize = static_cast<size_t>(length);
+    out.Payload = payload;
+    out.Length = length - 16;
+    std::copy(indicator, indicator + 4, out.TypeIndicator);
+    atomSize = length;
     return true;
 }
 

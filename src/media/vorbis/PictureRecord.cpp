@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/ByteOrder.h"
+#include "media/core/ByteReader.h"
 #include "media/core/MediaManager.h"
 #include "media/core/PlatformFile.h"
 
@@ -34,27 +35,18 @@ int Base64Value(char c) {
 } // namespace
 
 bool ParsePictureRecord(const uint8_t* bytes, size_t size, TPictureRecord& record) {
-    size_t at = 0;
-    auto u32 = [&](uint32_t& v) {
-        if (size - at < 4)
-            return false;
-        v = GetBE32(bytes + at);
-        at += 4;
-        return true;
-    };
+    ByteReader r(bytes, size);
     auto text = [&](std::string& s) {
         uint32_t n;
-        if (!u32(n) || n > size - at)
-            return false;
-        s.assign(reinterpret_cast<const char*>(bytes + at), n);
-        at += n;
-        return true;
+        return r.ReadBE32(n) && r.ReadText(n, s);
     };
     uint32_t dataSize;
-    if (!u32(record.Type) || !text(record.Mime) || !text(record.Description) || !u32(record.Width) ||
-        !u32(record.Height) || !u32(record.Depth) || !u32(record.Colors) || !u32(dataSize) || dataSize > size - at)
+    const uint8_t* data;
+    if (!r.ReadBE32(record.Type) || !text(record.Mime) || !text(record.Description) || !r.ReadBE32(record.Width) ||
+        !r.ReadBE32(record.Height) || !r.ReadBE32(record.Depth) || !r.ReadBE32(record.Colors) ||
+        !r.ReadBE32(dataSize) || !r.ReadSpan(dataSize, data))
         return false;
-    record.Data = bytes + at;
+    record.Data = data;
     record.DataSize = dataSize;
     return true;
 }
