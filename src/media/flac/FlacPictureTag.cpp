@@ -99,8 +99,7 @@ void TFlacPictureTag::SaveToStream(TStream& stream) {
         }
         uint8_t head[8] = {formatCode, formatVariant, 0, 0, 0, 0, 0, 0};
         PutLE32(head + 2, static_cast<uint32_t>(data->size()));
-        head[6] = static_cast<uint8_t>(description.size());
-        head[7] = static_cast<uint8_t>(description.size() >> 8);
+        PutLE16(head + 6, static_cast<uint16_t>(description.size()));
         records.WriteBuffer(head, 8);
         records.WriteBuffer(description.data(), static_cast<int64_t>(description.size()));
         records.WriteBuffer(data->data(), static_cast<int64_t>(data->size()));
@@ -109,21 +108,10 @@ void TFlacPictureTag::SaveToStream(TStream& stream) {
     if (recordsSize > kMaxRecordsSize || count > 0xFFFF)
         throw EStreamError(L"Pictures too large for a FLAC metadata block");
     const uint32_t blockLength = BlockLength(recordsSize);
-    uint8_t header[18] = {2,
-                          static_cast<uint8_t>(blockLength >> 16),
-                          static_cast<uint8_t>(blockLength >> 8),
-                          static_cast<uint8_t>(blockLength),
-                          'm',
-                          'r',
-                          'q',
-                          'l',
-                          'A',
-                          'R',
-                          'T',
-                          'W'};
+    uint8_t header[18] = {2, 0, 0, 0, 'm', 'r', 'q', 'l', 'A', 'R', 'T', 'W'};
+    PutBE24(header + 1, blockLength);
     PutLE32(header + 12, static_cast<uint32_t>(recordsSize + 2));
-    header[16] = static_cast<uint8_t>(count);
-    header[17] = static_cast<uint8_t>(count >> 8);
+    PutLE16(header + 16, static_cast<uint16_t>(count));
     stream.WriteBuffer(header, 18);
     stream.WriteBuffer(records.Memory(), records.Size());
     const int64_t padding = static_cast<int64_t>(blockLength) - 14 - static_cast<int64_t>(recordsSize);

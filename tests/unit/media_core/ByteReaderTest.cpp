@@ -50,6 +50,7 @@ TEST(ByteOrder, ReadsBothOrdersAndWritesBackTheSameBytes) {
     };
     const Case cases[] = {
         {"BE16", 2, [](uint8_t* p) { PutBE16(p, 0xF1E2); }},
+        {"BE24", 3, [](uint8_t* p) { PutBE24(p, 0xF1E2D3u); }},
         {"BE32", 4, [](uint8_t* p) { PutBE32(p, 0xF1E2D3C4u); }},
         {"BE64", 8, [](uint8_t* p) { PutBE64(p, 0xF1E2D3C4B5A69788ull); }},
         {"LE16", 2, [](uint8_t* p) { PutLE16(p, 0xE2F1); }},
