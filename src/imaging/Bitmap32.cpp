@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/ByteOrder.h"
+
 namespace mellodeck {
 namespace {
 
@@ -88,24 +90,20 @@ uint32_t Bitmap32::PixelAt(int x, int y) const {
     if (x < 0 || y < 0 || x >= FWidth || y >= FHeight)
         return 0;
     const uint8_t* p = FPixels.data() + (static_cast<size_t>(y) * FWidth + x) * 4;
-    return (static_cast<uint32_t>(p[3]) << 24) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[1]) << 8) | p[0];
+    return GetLE32(p);
 }
 
 void Bitmap32::SetPixel(int x, int y, uint32_t argb) {
     if (x < 0 || y < 0 || x >= FWidth || y >= FHeight)
         return;
     uint8_t* p = FPixels.data() + (static_cast<size_t>(y) * FWidth + x) * 4;
-    p[0] = static_cast<uint8_t>(argb);
-    p[1] = static_cast<uint8_t>(argb >> 8);
-    p[2] = static_cast<uint8_t>(argb >> 16);
-    p[3] = static_cast<uint8_t>(argb >> 24);
+    PutLE32(p, argb);
     NotifyChanged();
 }
 
 void Bitmap32::Fill(uint32_t argb) {
-    const uint8_t px[4] = {static_cast<uint8_t>(argb), static_cast<uint8_t>(argb >> 8),
-                           static_cast<uint8_t>(argb >> 16), static_cast<uint8_t>(argb >> 24)};
+    uint8_t px[4];
+    PutLE32(px, argb);
     for (size_t i = 0; i + 4 <= FPixels.size(); i += 4)
         std::copy(px, px + 4, FPixels.begin() + static_cast<std::ptrdiff_t>(i));
     NotifyChanged();

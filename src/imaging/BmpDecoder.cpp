@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "common/ByteOrder.h"
 #include "imaging/ImageDecoders.h"
 
 namespace mellodeck {
@@ -19,14 +20,6 @@ constexpr uint32_t kMinInfoHeaderSize = 16; // OS/2 2.x headers may be cut short
 constexpr uint32_t kMaxInfoHeaderSize = 1024;
 
 enum : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6 };
-
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // One colour channel described by a bit mask: extracts it and scales it to 0..255.
 struct Channel {
@@ -69,8 +62,8 @@ bool IsRle(const BmpLayout& layout) {
 bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
     if (size < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M')
         return false;
-    const uint32_t pixelOffset = Le32(data + 10);
-    const uint32_t headerSize = Le32(data + kFileHeaderSize);
+    const uint32_t pixelOffset = GetLE32(data + 10);
+    const uint32_t headerSize = GetLE32(data + kFileHeaderSize);
     if (headerSize != kCoreHeaderSize && (headerSize < kMinInfoHeaderSize || headerSize > kMaxInfoHeaderSize))
         return false;
     if (headerSize > size - kFileHeaderSize)
@@ -82,18 +75,18 @@ bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
 
     size_t afterHeader = kFileHeaderSize + headerSize;
     if (headerSize == kCoreHeaderSize) {
-        layout.width = Le16(info + 4);
-        layout.height = Le16(info + 6);
-        layout.bpp = Le16(info + 10);
+        layout.width = GetLE16(info + 4);
+        layout.height = GetLE16(info + 6);
+        layout.bpp = GetLE16(info + 10);
         layout.paletteEntrySize = 3;
     } else {
-        layout.width = static_cast<int32_t>(Le32(info + 4));
-        const int64_t height = static_cast<int32_t>(Le32(info + 8));
+        layout.width = static_cast<int32_t>(GetLE32(info + 4));
+        const int64_t height = static_cast<int32_t>(GetLE32(info + 8));
         layout.topDown = height < 0;
         layout.height = height < 0 ? -height : height;
-        layout.bpp = Le16(info + 14);
-        layout.compression = Le32(info + 16);
-        uint32_t masks[4] = {Le32(info + 40), Le32(info + 44), Le32(info + 48), Le32(info + 52)};
+        layout.bpp = GetLE16(info + 14);
+        layout.compression = GetLE32(info + 16);
+        uint32_t masks[4] = {GetLE32(info + 40), GetLE32(info + 44), GetLE32(info + 48), GetLE32(info + 52)};
         if (layout.compression == kBiBitfields || layout.compression == kBiAlphaBitfields) {
             // A 40-byte header is followed by the masks; later headers contain them.
             if (headerSize < 52) {
@@ -101,7 +94,7 @@ bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
                 if (headerSize != 40 || maskBytes > size - afterHeader)
                     return false;
                 for (size_t i = 0; i < maskBytes / 4; ++i)
-                    masks[i] = Le32(data + afterHeader + i * 4);
+                    masks[i] = GetLE32(data + afterHeader + i * 4);
                 if (maskBytes == 12)
                     masks[3] = 0;
                 afterHeader += maskBytes;
@@ -114,7 +107,7 @@ bool ReadLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
             layout.alpha = Channel(masks[3]);
         }
         if (headerSize >= 36)
-            layout.paletteCount = Le32(info + 32);
+            layout.paletteCount = GetLE32(info + 32);
     }
     if (layout.width <= 0 || layout.height <= 0 || !imaging_detail::WithinSizeCaps(layout.width, layout.height))
         return false;
@@ -299,7 +292,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, Bitmap32& out) {
                 break;
             case 16:
             case 32: {
-                const uint32_t value = layout.bpp == 16 ? Le16(src + x * 2) : Le32(src + x * 4);
+                const uint32_t value = layout.bpp == 16 ? GetLE16(src + x * 2) : GetLE32(src + x * 4);
                 if (layout.bpp == 32 && layout.compression == kBiRgb) {
                     std::memcpy(dst, src + x * 4, 4);
                     anyAlpha = anyAlpha || dst[3] != 0;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "common/ByteOrder.h"
 #include "common/TextConvert.h"
 #include "imaging/ImageDecoders.h"
 
@@ -62,8 +63,7 @@ ImageKind DetectImageKind(const uint8_t* data, size_t size) {
         return ImageKind::Tiff;
     // "BM" alone is too weak a signature; also require a known bitmap header size.
     if (StartsWith(data, size, "BM", 2) && size >= 18) {
-        const uint32_t headerSize = static_cast<uint32_t>(data[14]) | (static_cast<uint32_t>(data[15]) << 8) |
-                                    (static_cast<uint32_t>(data[16]) << 16) | (static_cast<uint32_t>(data[17]) << 24);
+        const uint32_t headerSize = GetLE32(data + 14);
         switch (headerSize) {
         case 12:
         case 16:

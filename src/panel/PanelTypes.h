@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/ByteOrder.h"
 #include "imaging/Bitmap32.h"
 
 namespace mellodeck {
@@ -56,8 +57,7 @@ struct TPixelSurface {
         if (x < 0 || y < 0 || x >= Width || y >= Height)
             return 0;
         const uint8_t* p = Row(y) + x * 4;
-        return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[2]) << 16 |
-               static_cast<uint32_t>(p[1]) << 8 | p[0];
+        return GetLE32(p);
     }
 };
 

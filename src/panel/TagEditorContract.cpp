@@ -3,6 +3,8 @@
 #include <cstring>
 #include <tuple>
 
+#include "common/ByteOrder.h"
+
 namespace mellodeck {
 namespace {
 
@@ -54,27 +56,21 @@ std::vector<uint8_t> BuildOpenRequest(const std::wstring& path) {
     const std::size_t commandLength = std::strlen(kTagEditorOpenCommand);
     block[0] = static_cast<uint8_t>(commandLength);
     std::memcpy(&block[1], kTagEditorOpenCommand, commandLength);
-    for (int i = 0; i < 4; ++i)
-        block[1 + kOpenRequestCommandSize + i] = static_cast<uint8_t>(pathBytes >> (8 * i));
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        block[kOpenRequestHeaderSize + 2 * i] = static_cast<uint8_t>(units[i] & 0xFF);
-        block[kOpenRequestHeaderSize + 2 * i + 1] = static_cast<uint8_t>(units[i] >> 8);
-    }
+    PutLE32(&block[1 + kOpenRequestCommandSize], pathBytes);
+    for (std::size_t i = 0; i < units.size(); ++i)
+        PutLE16(&block[kOpenRequestHeaderSize + 2 * i], static_cast<uint16_t>(units[i]));
     return block;
 }
 
 bool ParseOpenRequest(const uint8_t* data, std::size_t size, std::string& command, std::wstring& path) {
     if (!data || size < kOpenRequestHeaderSize || data[0] > kOpenRequestCommandSize)
         return false;
-    uint32_t pathBytes = 0;
-    for (int i = 0; i < 4; ++i)
-        pathBytes |= static_cast<uint32_t>(data[1 + kOpenRequestCommandSize + i]) << (8 * i);
+    const uint32_t pathBytes = GetLE32(data + 1 + kOpenRequestCommandSize);
     if (pathBytes % 2 != 0 || pathBytes > size - kOpenRequestHeaderSize)
         return false;
     std::u16string units(pathBytes / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(data[kOpenRequestHeaderSize + 2 * i] |
-                                         (data[kOpenRequestHeaderSize + 2 * i + 1] << 8));
+        units[i] = static_cast<char16_t>(GetLE16(data + kOpenRequestHeaderSize + 2 * i));
     command.assign(reinterpret_cast<const char*>(data + 1), data[0]);
     path = FromUtf16(units);
     return true;

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/ByteOrder.h"
+
 namespace mellodeck::helper {
 
 // Global object names (no namespace prefix), fixed for good: changing one breaks every installed helper.
@@ -68,11 +70,10 @@ static_assert(offsetof(THelperBlock, TitleLength) == 3275);
 // The block lives in memory shared with another process that may write at any moment: every access goes
 // through these functions, which touch nothing outside the named field.
 inline uint16_t GetLength(const uint8_t (&field)[2]) {
-    return static_cast<uint16_t>(field[0] | (field[1] << 8));
+    return GetLE16(field);
 }
 inline void SetLength(uint8_t (&field)[2], uint16_t value) {
-    field[0] = static_cast<uint8_t>(value & 0xFF);
-    field[1] = static_cast<uint8_t>(value >> 8);
+    PutLE16(field, value);
 }
 
 // Text of a field of `Size` bytes with the given length. A length beyond the field comes only from a faulty

@@ -43,13 +43,13 @@ std::vector<uint8_t> NormalValue(uint16_t type, const uint8_t* p, size_t size) {
         for (size_t i = 0; i < size && i < 4; ++i)
             v |= static_cast<uint32_t>(p[i]) << (8 * i);
         std::vector<uint8_t> out(4);
-        Put32(out.data(), v != 0 ? 1 : 0);
+        PutLE32(out.data(), v != 0 ? 1 : 0);
         return out;
     }
     if (type == adtString) {
         std::u16string text;
         for (size_t i = 0; i + 1 < size; i += 2)
-            text.push_back(static_cast<char16_t>(Get16(p + i)));
+            text.push_back(static_cast<char16_t>(GetLE16(p + i)));
         while (!text.empty() && text.back() == 0)
             text.pop_back();
         return StringValue(text);
@@ -60,7 +60,7 @@ std::vector<uint8_t> NormalValue(uint16_t type, const uint8_t* p, size_t size) {
 std::u16string NameOf(const uint8_t* p, size_t size) {
     std::u16string name;
     for (size_t i = 0; i + 1 < size; i += 2)
-        name.push_back(static_cast<char16_t>(Get16(p + i)));
+        name.push_back(static_cast<char16_t>(GetLE16(p + i)));
     while (!name.empty() && name.back() == 0)
         name.pop_back();
     return name;
@@ -87,7 +87,7 @@ bool ASFTypeOf(uint32_t wmType, uint16_t& out) {
 std::vector<uint8_t> StringValue(const std::u16string& text) {
     std::vector<uint8_t> out((text.size() + 1) * 2, 0);
     for (size_t i = 0; i < text.size(); ++i)
-        Put16(out.data() + 2 * i, static_cast<uint16_t>(text[i]));
+        PutLE16(out.data() + 2 * i, static_cast<uint16_t>(text[i]));
     return out;
 }
 
@@ -100,11 +100,11 @@ uint64_t NumberOf(const TASFAttribute& a) {
     switch (a.Type) {
     case adtBool:
     case adtDWord:
-        return n >= 4 ? Get32(a.Value.data()) : 0;
+        return n >= 4 ? GetLE32(a.Value.data()) : 0;
     case adtQWord:
-        return n >= 8 ? Get64(a.Value.data()) : 0;
+        return n >= 8 ? GetLE64(a.Value.data()) : 0;
     case adtWord:
-        return n >= 2 ? Get16(a.Value.data()) : 0;
+        return n >= 2 ? GetLE16(a.Value.data()) : 0;
     default:
         return 0;
     }
@@ -131,7 +131,7 @@ bool TASFFile::Load(const std::wstring& path) {
     if (size < static_cast<int64_t>(kHeaderObjectSize) || file.Read(head, sizeof head) != sizeof head ||
         !kGuidHeader.Matches(head))
         return Fail(kASFErrorNotASF, "no ASF header object at the start");
-    const uint64_t headerSize = Get64(head + 16);
+    const uint64_t headerSize = GetLE64(head + 16);
     if (headerSize < kHeaderObjectSize || headerSize > static_cast<uint64_t>(size))
         return Fail(kASFErrorBadHeader, "the header object's size does not fit the file");
     if (headerSize > kASFMaxHeaderSize)
@@ -148,7 +148,7 @@ bool TASFFile::Parse(const uint8_t* data, size_t size, uint64_t fileSize) {
     *this = TASFFile();
     if (size < kHeaderObjectSize || !kGuidHeader.Matches(data))
         return Fail(kASFErrorNotASF, "no ASF header object at the start");
-    const uint64_t headerSize = Get64(data + 16);
+    const uint64_t headerSize = GetLE64(data + 16);
     if (headerSize < kHeaderObjectSize || headerSize > size || headerSize > fileSize)
         return Fail(kASFErrorBadHeader, "the header object's size does not fit the file");
     if (headerSize > kASFMaxHeaderSize)
@@ -171,7 +171,7 @@ bool TASFFile::ParseChildren(size_t start, size_t end, std::vector<TObject>& int
     while (at < end) {
         if (end - at < kObjectHeader)
             return Fail(kASFErrorBadHeader, "an object header is cut short");
-        const uint64_t size = Get64(FHeader.data() + at + 16);
+        const uint64_t size = GetLE64(FHeader.data() + at + 16);
         if (size < kObjectHeader || size > end - at)
             return Fail(kASFErrorBadHeader, "an object's size overruns its parent");
         if (into.size() >= kASFMaxObjects)
@@ -195,9 +195,9 @@ bool TASFFile::ParseObject(TObject& object, bool inExtension) {
     case okFileProperties:
         if (size < 80)
             return Fail(kASFErrorBadHeader, "the file properties object is cut short");
-        PlayDuration = Get64(p + 40);
-        Preroll = Get64(p + 56);
-        MaxBitrate = Get32(p + 76);
+        PlayDuration = GetLE64(p + 40);
+        Preroll = GetLE64(p + 56);
+        MaxBitrate = GetLE32(p + 76);
         HaveFileProperties = true;
         return true;
     case okStreamProperties:
@@ -217,7 +217,7 @@ bool TASFFile::ParseObject(TObject& object, bool inExtension) {
             return true;
         if (object.Size < kExtensionFixed)
             return Fail(kASFErrorBadHeader, "the header extension object is cut short");
-        const uint32_t dataSize = Get32(p + 18);
+        const uint32_t dataSize = GetLE32(p + 18);
         if (dataSize != object.Size - kExtensionFixed)
             return Fail(kASFErrorBadHeader, "the header extension's data size disagrees with its object size");
         return ParseChildren(object.Offset + kExtensionFixed, object.Offset + object.Size, object.Children, true);
@@ -230,24 +230,24 @@ bool TASFFile::ParseObject(TObject& object, bool inExtension) {
 bool TASFFile::ParseStreamProperties(const uint8_t* p, size_t size) {
     if (size < 54)
         return Fail(kASFErrorBadHeader, "a stream properties object is cut short");
-    const uint32_t typeLength = Get32(p + 40);
-    const uint32_t correctionLength = Get32(p + 44);
+    const uint32_t typeLength = GetLE32(p + 40);
+    const uint32_t correctionLength = GetLE32(p + 44);
     if (static_cast<uint64_t>(typeLength) + correctionLength > size - 54)
         return Fail(kASFErrorBadHeader, "a stream's format data overruns its object");
     if (kGuidAudioMedia.Matches(p) && typeLength >= 12)
-        FAudioBitrate += Get32(p + 54 + 8) * 8u;
+        FAudioBitrate += GetLE32(p + 54 + 8) * 8u;
     return true;
 }
 
 bool TASFFile::ParseBitrates(const uint8_t* p, size_t size) {
     if (size < 2)
         return Fail(kASFErrorBadHeader, "the stream bit rates object is cut short");
-    const uint16_t count = Get16(p);
+    const uint16_t count = GetLE16(p);
     if (static_cast<size_t>(count) * 6 > size - 2)
         return Fail(kASFErrorBadHeader, "the stream bit rates overrun their object");
     FHaveListedBitrate = true;
     for (uint16_t i = 0; i < count; ++i)
-        FListedBitrate += Get32(p + 2 + 6 * i + 2);
+        FListedBitrate += GetLE32(p + 2 + 6 * i + 2);
     return true;
 }
 
@@ -257,7 +257,7 @@ bool TASFFile::ParseContentDescription(const uint8_t* p, size_t size) {
         return Fail(kASFErrorBadHeader, "the content description object is cut short");
     size_t at = 10;
     for (int i = 0; i < 5; ++i) {
-        const size_t length = Get16(p + 2 * i);
+        const size_t length = GetLE16(p + 2 * i);
         if (length > size - at)
             return Fail(kASFErrorBadHeader, "a content description text overruns its object");
         if (length > 0) {
@@ -276,17 +276,17 @@ bool TASFFile::ParseContentDescription(const uint8_t* p, size_t size) {
 bool TASFFile::ParseExtendedContent(const uint8_t* p, size_t size) {
     if (size < 2)
         return Fail(kASFErrorBadHeader, "the extended content description object is cut short");
-    const uint16_t count = Get16(p);
+    const uint16_t count = GetLE16(p);
     size_t at = 2;
     for (uint16_t i = 0; i < count; ++i) {
         if (size - at < 2)
             return Fail(kASFErrorBadHeader, "an extended content record is cut short");
-        const size_t nameLength = Get16(p + at);
+        const size_t nameLength = GetLE16(p + at);
         if (nameLength + 4 > size - at - 2)
             return Fail(kASFErrorBadHeader, "an extended content name overruns its object");
         const uint8_t* name = p + at + 2;
-        const uint16_t type = Get16(name + nameLength);
-        const size_t valueLength = Get16(name + nameLength + 2);
+        const uint16_t type = GetLE16(name + nameLength);
+        const size_t valueLength = GetLE16(name + nameLength + 2);
         const size_t valueAt = at + 2 + nameLength + 4;
         if (valueLength > size - valueAt)
             return Fail(kASFErrorBadHeader, "an extended content value overruns its object");
@@ -304,20 +304,20 @@ bool TASFFile::ParseExtendedContent(const uint8_t* p, size_t size) {
 bool TASFFile::ParseMetadata(const uint8_t* p, size_t size, bool library) {
     if (size < 2)
         return Fail(kASFErrorBadHeader, "a metadata object is cut short");
-    const uint16_t count = Get16(p);
+    const uint16_t count = GetLE16(p);
     size_t at = 2;
     for (uint16_t i = 0; i < count; ++i) {
         if (size - at < 12)
             return Fail(kASFErrorBadHeader, "a metadata record is cut short");
         const uint8_t* r = p + at;
-        const size_t nameLength = Get16(r + 4);
-        const uint16_t type = Get16(r + 6);
-        const uint64_t dataLength = Get32(r + 8);
+        const size_t nameLength = GetLE16(r + 4);
+        const uint16_t type = GetLE16(r + 6);
+        const uint64_t dataLength = GetLE32(r + 8);
         if (nameLength + dataLength > size - at - 12)
             return Fail(kASFErrorBadHeader, "a metadata record overruns its object");
         TASFAttribute a;
-        a.Language = library ? Get16(r) : 0;
-        a.Stream = Get16(r + 2);
+        a.Language = library ? GetLE16(r) : 0;
+        a.Stream = GetLE16(r + 2);
         a.Name = NameOf(r + 12, nameLength);
         a.Type = type;
         a.Value = NormalValue(type, r + 12 + nameLength, static_cast<size_t>(dataLength));

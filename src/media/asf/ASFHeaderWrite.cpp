@@ -52,17 +52,17 @@ TASFHome HomeFor(const TASFAttribute& a) {
 
 void Append16(std::vector<uint8_t>& out, uint16_t v) {
     uint8_t b[2];
-    Put16(b, v);
+    PutLE16(b, v);
     out.insert(out.end(), b, b + 2);
 }
 void Append32(std::vector<uint8_t>& out, uint32_t v) {
     uint8_t b[4];
-    Put32(b, v);
+    PutLE32(b, v);
     out.insert(out.end(), b, b + 4);
 }
 void Append64(std::vector<uint8_t>& out, uint64_t v) {
     uint8_t b[8];
-    Put64(b, v);
+    PutLE64(b, v);
     out.insert(out.end(), b, b + 8);
 }
 void AppendName(std::vector<uint8_t>& out, const std::u16string& name) {
@@ -78,7 +78,7 @@ void AppendObject(std::vector<uint8_t>& out, const TGuidBytes& guid, const std::
 std::vector<uint8_t> StoredValue(const TASFAttribute& a, bool shortBool) {
     if (a.Type == adtBool && shortBool) {
         std::vector<uint8_t> v(2);
-        Put16(v.data(), NumberOf(a) != 0 ? 1 : 0);
+        PutLE16(v.data(), NumberOf(a) != 0 ? 1 : 0);
         return v;
     }
     return a.Value;
@@ -263,7 +263,7 @@ bool TASFFile::BuildHeader(std::vector<uint8_t>& out) {
     out.insert(out.end(), body.begin(), body.end());
     if (filePropertiesAt != SIZE_MAX) {
         const uint64_t newSize = FileSize - HeaderSize + out.size();
-        Put64(out.data() + 30 + filePropertiesAt + kObjectHeader + 16, newSize);
+        PutLE64(out.data() + 30 + filePropertiesAt + kObjectHeader + 16, newSize);
     }
     return true;
 }

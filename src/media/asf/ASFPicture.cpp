@@ -11,7 +11,7 @@ namespace {
 bool TextAt(const uint8_t* bytes, size_t size, size_t& at, std::u16string& out) {
     out.clear();
     while (at + 1 < size) {
-        const uint16_t c = Get16(bytes + at);
+        const uint16_t c = GetLE16(bytes + at);
         at += 2;
         if (c == 0)
             return true;
@@ -22,8 +22,8 @@ bool TextAt(const uint8_t* bytes, size_t size, size_t& at, std::u16string& out) 
 
 void PutText(uint8_t* p, const std::u16string& text) {
     for (size_t i = 0; i < text.size(); ++i)
-        Put16(p + 2 * i, static_cast<uint16_t>(text[i]));
-    Put16(p + 2 * text.size(), 0);
+        PutLE16(p + 2 * i, static_cast<uint16_t>(text[i]));
+    PutLE16(p + 2 * text.size(), 0);
 }
 
 } // namespace
@@ -33,7 +33,7 @@ bool ParseStoredPicture(const uint8_t* bytes, size_t size, TASFPicture& out) {
         return false;
     out = TASFPicture();
     out.Type = bytes[0];
-    const uint32_t length = Get32(bytes + 1);
+    const uint32_t length = GetLE32(bytes + 1);
     size_t at = 5;
     if (!TextAt(bytes, size, at, out.MIMEType) || !TextAt(bytes, size, at, out.Description))
         return false;
@@ -48,7 +48,7 @@ std::vector<uint8_t> StoredPicture(const TASFPicture& picture) {
     const size_t description = (picture.Description.size() + 1) * 2;
     std::vector<uint8_t> out(5 + mime + description + picture.Data.size());
     out[0] = picture.Type;
-    Put32(out.data() + 1, static_cast<uint32_t>(picture.Data.size()));
+    PutLE32(out.data() + 1, static_cast<uint32_t>(picture.Data.size()));
     PutText(out.data() + 5, picture.MIMEType);
     PutText(out.data() + 5 + mime, picture.Description);
     if (!picture.Data.empty())

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/ByteOrder.h"
+#include "media/core/ByteReader.h"
 #include "media/flac/FlacPictureTag.h"
+#include "media/id3/FrameText.h"
 #include "media/vorbis/OggKnownTags.h"
 #include "media/core/SafeSave.h"
 #include "media/vorbis/VorbisComments.h"
@@ -21,15 +24,10 @@ constexpr uint8_t kTypeVorbisComment = 4;
 constexpr uint8_t kTypePicture = 6;
 constexpr uint32_t kMaxBlockLength = 0xFFFFFF;
 
-uint32_t GetBE24(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
-}
-
 void AppendBlockHeader(std::vector<uint8_t>& out, uint8_t type, uint32_t length) {
-    out.push_back(type);
-    out.push_back(static_cast<uint8_t>(length >> 16));
-    out.push_back(static_cast<uint8_t>(length >> 8));
-    out.push_back(static_cast<uint8_t>(length));
+    uint8_t head[4] = {type};
+    PutBE24(head + 1, length);
+    out.insert(out.end(), head, head + 4);
 }
 
 } // namespace
@@ -80,7 +78,7 @@ bool TFlacMediaFormat::ReadInfo() {
     uint8_t id3[10];
     if (s.Read(id3, 10) == 10 && std::memcmp(id3, "ID3", 3) == 0 && id3[3] < 0xFF && id3[4] < 0xFF &&
         (id3[6] | id3[7] | id3[8] | id3[9]) < 0x80) {
-        const int64_t size = static_cast<int64_t>(id3[6]) << 21 | id3[7] << 14 | id3[8] << 7 | id3[9];
+        const int64_t size = ReadSyncSafe(id3 + 6);
         ID3Prefix = 10 + size + ((id3[5] & 0x10) ? 10 : 0);
     }
     if (!s.SetPosition(ID3Prefix) || s.Read(StreamHeader.data(), 42) != 42)
@@ -91,8 +89,7 @@ bool TFlacMediaFormat::ReadInfo() {
     BitsPerSample = ((h[20] & 1) << 4 | h[21] >> 4) + 1;
     // All 36 bits of the sample count: files of more than 2^31 samples (13.5 hours at 44.1 kHz) are
     // ordinary files too.
-    TotalSamples =
-        static_cast<int64_t>(h[21] & 0x0F) << 32 | static_cast<int64_t>(h[22]) << 24 | h[23] << 16 | h[24] << 8 | h[25];
+    TotalSamples = static_cast<int64_t>(h[21] & 0x0F) << 32 | GetBE32(h + 22);
     if (std::memcmp(h, "fLaC", 4) != 0 || (h[4] & 0x7F) != 0 || GetBE24(h + 5) != 34 || SampleRate <= 0 ||
         TotalSamples <= 0)
         return false;
@@ -168,16 +165,17 @@ bool TFlacMediaFormat::ReadBlocks(int64_t& endPosition) {
             return false;
         endPosition = s.Position();
         const uint8_t* body = block.data() + 4;
-        if (type == kTypeApplication && length >= 12 && std::memcmp(body, "mrql", 4) == 0) {
-            if (std::memcmp(body + 4, "ARTW", 4) != 0)
+        ByteReader application(body, length);
+        const uint8_t* chunk; // identifier, sub-chunk, sub-chunk size
+        if (type == kTypeApplication && application.ReadSpan(12, chunk) && std::memcmp(chunk, "mrql", 4) == 0) {
+            if (std::memcmp(chunk + 4, "ARTW", 4) != 0)
                 continue; // another sub-chunk of ours: not used, dropped on save
             if (Tags->Pictures->Ignore()) {
                 // Not decoded, but carried through unchanged.
                 KeepBlock(offset, block.data(), block.size());
                 continue;
             }
-            TSpanStream records(body + 12, length - 12);
-            if (!static_cast<TFlacPictureTag*>(Tags->Pictures)->LoadPictures(records))
+            if (!static_cast<TFlacPictureTag*>(Tags->Pictures)->LoadPictures(application))
                 return false;
             continue;
         }

@@ -12,40 +12,35 @@ uint32_t TFlacPictureTag::BlockLength(uint64_t recordsSize) {
     return static_cast<uint32_t>(((recordsSize + 10 + 7) / 8) * 8 + 4);
 }
 
-bool TFlacPictureTag::LoadPictures(TStream& stream) {
-    uint8_t countBytes[2];
-    if (stream.Read(countBytes, 2) != 2)
+bool TFlacPictureTag::LoadPictures(ByteReader& records) {
+    uint16_t count;
+    if (!records.ReadLE16(count))
         return false;
-    const unsigned count = countBytes[0] | countBytes[1] << 8;
     for (unsigned i = 0; i < count; ++i) {
-        uint8_t head[8];
-        if (stream.Read(head, 8) != 8)
-            return false;
-        const uint32_t dataLength = GetLE32(head + 2);
-        const unsigned descriptionLength = head[6] | head[7] << 8;
-        if (static_cast<int64_t>(descriptionLength) + dataLength > stream.Remaining())
+        uint8_t formatCode, formatVariant;
+        uint32_t dataLength;
+        uint16_t descriptionLength;
+        std::string_view description;
+        const uint8_t* data;
+        if (!records.ReadU8(formatCode) || !records.ReadU8(formatVariant) || !records.ReadLE32(dataLength) ||
+            !records.ReadLE16(descriptionLength) || !records.ReadText(descriptionLength, description) ||
+            !records.ReadSpan(dataLength, data))
             return false; // the record passes the end of its block
         TPictureItem* item = Add();
-        item->FormatCode = head[0];
-        item->FormatVariant = head[1];
-        if (descriptionLength) {
-            std::string description(descriptionLength, '\0');
-            stream.ReadBuffer(description.data(), descriptionLength);
-            item->Description = WideToAnsi(Utf8ToWide(description)); // the field holds 8-bit text
-        }
-        std::vector<uint8_t> data(dataLength);
-        if (dataLength)
-            stream.ReadBuffer(data.data(), dataLength);
+        item->FormatCode = formatCode;
+        item->FormatVariant = formatVariant;
+        if (!description.empty())
+            item->Description = WideToAnsi(Utf8ToWide(std::string(description))); // the field holds 8-bit text
         if (item->FormatCode == 0) {
             Bitmap32 decoded;
-            if (DecodePictureBitmap(this, ImageKind::Jpeg, data.data(), data.size(), decoded) && !decoded.Empty()) {
+            if (DecodePictureBitmap(this, ImageKind::Jpeg, data, dataLength, decoded) && !decoded.Empty()) {
                 item->RecreateBitmap(0, 0) = std::move(decoded); // moved, not copied
                 item->Decoded = true;
                 Exists = true;
             }
         }
         // After drawing: drawing on the bitmap frees the raw bytes.
-        item->SetData(data.data(), data.size());
+        item->SetData(data, dataLength);
         item->Modified = false;
     }
     return true;
@@ -104,8 +99,7 @@ void TFlacPictureTag::SaveToStream(TStream& stream) {
         }
         uint8_t head[8] = {formatCode, formatVariant, 0, 0, 0, 0, 0, 0};
         PutLE32(head + 2, static_cast<uint32_t>(data->size()));
-        head[6] = static_cast<uint8_t>(description.size());
-        head[7] = static_cast<uint8_t>(description.size() >> 8);
+        PutLE16(head + 6, static_cast<uint16_t>(description.size()));
         records.WriteBuffer(head, 8);
         records.WriteBuffer(description.data(), static_cast<int64_t>(description.size()));
         records.WriteBuffer(data->data(), static_cast<int64_t>(data->size()));
@@ -114,21 +108,10 @@ void TFlacPictureTag::SaveToStream(TStream& stream) {
     if (recordsSize > kMaxRecordsSize || count > 0xFFFF)
         throw EStreamError(L"Pictures too large for a FLAC metadata block");
     const uint32_t blockLength = BlockLength(recordsSize);
-    uint8_t header[18] = {2,
-                          static_cast<uint8_t>(blockLength >> 16),
-                          static_cast<uint8_t>(blockLength >> 8),
-                          static_cast<uint8_t>(blockLength),
-                          'm',
-                          'r',
-                          'q',
-                          'l',
-                          'A',
-                          'R',
-                          'T',
-                          'W'};
+    uint8_t header[18] = {2, 0, 0, 0, 'm', 'r', 'q', 'l', 'A', 'R', 'T', 'W'};
+    PutBE24(header + 1, blockLength);
     PutLE32(header + 12, static_cast<uint32_t>(recordsSize + 2));
-    header[16] = static_cast<uint8_t>(count);
-    header[17] = static_cast<uint8_t>(count >> 8);
+    PutLE16(header + 16, static_cast<uint16_t>(count));
     stream.WriteBuffer(header, 18);
     stream.WriteBuffer(records.Memory(), records.Size());
     const int64_t padding = static_cast<int64_t>(blockLength) - 14 - static_cast<int64_t>(recordsSize);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "media/core/ByteReader.h"
 #include "media/vorbis/PictureRecord.h"
 
 namespace mellodeck {
@@ -18,11 +19,11 @@ class TFlacPictureTag : public TVorbisPictureTag {
 public:
     using TVorbisPictureTag::TVorbisPictureTag;
 
-    // Reads the record count and the records from `stream`, positioned just after the sub-chunk size and
+    // Reads the record count and the records from `records`, positioned just after the sub-chunk size and
     // holding nothing beyond the block. JPEG records are decoded (a record that fails to decode keeps its
     // bytes only); records of other formats keep their bytes. Exists is set when a JPEG was decoded.
     // False when the records do not fit in the block.
-    bool LoadPictures(TStream& stream);
+    bool LoadPictures(ByteReader& records);
     // Writes the whole APPLICATION block, its 4-byte metadata header (type 2, last flag clear) included,
     // with the items that belong in it (InOwnBlock).
     void SaveToStream(TStream& stream) override;

@@ -13,7 +13,7 @@ constexpr size_t kMaxDelimitedUtf16 = 510;
 bool IsLineEnd(uint32_t c) { return c == 0 || c == 13 || c == 10; }
 
 uint16_t Unit(const uint8_t* p, bool bigEndian) {
-    return bigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
+    return bigEndian ? GetBE16(p) : GetLE16(p);
 }
 
 // Byte order mark at p (when two bytes are there): 1 = little-endian, 2 = big-endian, 0 = none.
@@ -40,31 +40,33 @@ void CheckEncoding(uint8_t encoding) {
         throw EMP3MediaFormat(kTextUnknownFrameEncoding);
 }
 
-std::wstring ReadLatin1(TFrameCursor& c, int count) {
+std::wstring ReadLatin1(ByteReader& c, int count) {
+    const uint8_t* start = c.Current();
+    const size_t left = c.Remaining();
     if (count == kDelimited) {
-        const uint8_t* start = c.Pos;
-        const uint8_t* p = start;
-        while (p < c.End && !IsLineEnd(*p))
-            ++p;
-        std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(start), p - start));
-        if (p < c.End) {
-            if (*p == 13 && p + 1 < c.End && p[1] == 10)
-                ++p;
-            ++p;
+        size_t n = 0;
+        while (n < left && !IsLineEnd(start[n]))
+            ++n;
+        std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(start), n));
+        size_t used = n;
+        if (n < left) {
+            if (start[n] == 13 && n + 1 < left && start[n + 1] == 10)
+                ++used;
+            ++used;
         }
-        c.Pos = p;
+        c.Skip(used);
         return text;
     }
-    const size_t n = std::min<size_t>(static_cast<size_t>(count), c.Left());
-    std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(c.Pos), n));
-    c.Pos += n;
+    const size_t n = std::min<size_t>(static_cast<size_t>(count), left);
+    std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(start), n));
+    c.Skip(n);
     TrimTrailingControls(text);
     return text;
 }
 
-std::wstring ReadUtf16(TFrameCursor& c, int count, uint8_t original) {
-    const uint8_t* start = c.Pos;
-    const size_t left = c.Left();
+std::wstring ReadUtf16(ByteReader& c, int count, uint8_t original) {
+    const uint8_t* start = c.Current();
+    const size_t left = c.Remaining();
     const int mark = ByteOrderMark(start, left);
     const bool bigEndian = mark ? mark == 2 : original == 2;
     if (count == kDelimited) {
@@ -75,7 +77,7 @@ std::wstring ReadUtf16(TFrameCursor& c, int count, uint8_t original) {
         for (size_t i = first; i + 1 < limit; i += 2) {
             if (Unit(start + i, bigEndian) == 0) {
                 std::wstring text = UnitsToWide(start + first, (i - first) / 2, bigEndian);
-                c.Pos = start + i + 2;
+                c.Skip(i + 2);
                 return text;
             }
         }
@@ -92,28 +94,28 @@ std::wstring ReadUtf16(TFrameCursor& c, int count, uint8_t original) {
                 break;
             units.push_back(static_cast<char16_t>(u));
         }
-        c.Pos = start + std::min(i, n);
+        c.Skip(std::min(i, n));
         return WideFromUtf16(units);
     }
     std::wstring text = UnitsToWide(start, n / 2, bigEndian);
-    c.Pos = start + n;
+    c.Skip(n);
     TrimTrailingControls(text);
     return text;
 }
 
-std::wstring ReadUtf8(TFrameCursor& c, int count) {
+std::wstring ReadUtf8(ByteReader& c, int count) {
+    const uint8_t* start = c.Current();
+    const size_t left = c.Remaining();
     if (count == kDelimited) {
-        const uint8_t* start = c.Pos;
-        const uint8_t* p = start;
-        while (p < c.End && *p != 0)
-            ++p;
-        std::wstring text = Utf8ToWide(std::string(reinterpret_cast<const char*>(start), p - start));
-        c.Pos = p < c.End ? p + 1 : p;
+        size_t n = 0;
+        while (n < left && start[n] != 0)
+            ++n;
+        std::wstring text = Utf8ToWide(std::string(reinterpret_cast<const char*>(start), n));
+        c.Skip(n < left ? n + 1 : n);
         return text;
     }
-    size_t n = std::min<size_t>(static_cast<size_t>(count), c.Left());
-    const uint8_t* start = c.Pos;
-    c.Pos += n;
+    size_t n = std::min<size_t>(static_cast<size_t>(count), left);
+    c.Skip(n);
     while (n > 0 && start[n - 1] == 0) // a terminator some writers add is not part of the text
         --n;
     return Utf8ToWide(std::string(reinterpret_cast<const char*>(start), n));
@@ -121,20 +123,19 @@ std::wstring ReadUtf8(TFrameCursor& c, int count) {
 
 } // namespace
 
-uint8_t TFrameCursor::Byte() {
-    if (Pos >= End)
+uint8_t ReadFrameByte(ByteReader& cursor) {
+    uint8_t value;
+    if (!cursor.ReadU8(value))
         throw EMP3MediaFormat(L"Frame data too short");
-    return *Pos++;
+    return value;
 }
 
-void TFrameCursor::Bytes(void* out, size_t n) {
-    if (Left() < n)
+void ReadFrameBytes(ByteReader& cursor, void* out, size_t n) {
+    if (!cursor.ReadBytes(out, n))
         throw EMP3MediaFormat(L"Frame data too short");
-    std::memcpy(out, Pos, n);
-    Pos += n;
 }
 
-std::wstring ReadFrameText(TFrameCursor& cursor, int count, uint8_t& encoding) {
+std::wstring ReadFrameText(ByteReader& cursor, int count, uint8_t& encoding) {
     CheckEncoding(encoding);
     if (count == 0)
         return std::wstring();
@@ -271,17 +272,6 @@ void WriteSyncSafe(uint8_t* p, uint32_t value) {
     p[3] = static_cast<uint8_t>(value & 0x7F);
 }
 
-uint32_t ReadBigEndian32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-void WriteBigEndian32(uint8_t* p, uint32_t value) {
-    p[0] = static_cast<uint8_t>(value >> 24);
-    p[1] = static_cast<uint8_t>(value >> 16);
-    p[2] = static_cast<uint8_t>(value >> 8);
-    p[3] = static_cast<uint8_t>(value);
-}
-
 std::vector<uint8_t> RemoveUnsynchronisation(const uint8_t* data, size_t size, std::vector<size_t>* removedAt) {
     std::vector<uint8_t> out;
     out.reserve(size);
@@ -297,8 +287,7 @@ std::vector<uint8_t> RemoveUnsynchronisation(const uint8_t* data, size_t size, s
 }
 
 uint32_t FrameTagID(const char* id4) {
-    return uint32_t(uint8_t(id4[0])) | (uint32_t(uint8_t(id4[1])) << 8) | (uint32_t(uint8_t(id4[2])) << 16) |
-           (uint32_t(uint8_t(id4[3])) << 24);
+    return GetLE32(reinterpret_cast<const uint8_t*>(id4));
 }
 
 } // namespace mellodeck
@@ -331,7 +320,7 @@ std::vector<std::wstring> ReadFrameTextValues(const uint8_t* data, size_t size, 
         const auto [from, to] = pieces[i];
         if (i > 0 && from == to)
             continue; // a terminator at the end, or an empty value between two others
-        TFrameCursor cursor{data + from, data + to};
+        ByteReader cursor(data + from, to - from);
         uint8_t e = original;
         values.push_back(ReadFrameText(cursor, static_cast<int>(to - from), e));
         if (i == 0)

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ByteOrder.h"
+#include "media/core/ByteReader.h"
 #include "media/core/MediaErrors.h"
 #include "media/core/Streams.h"
 
@@ -23,16 +25,11 @@ public:
     using EMP3MediaFormat::EMP3MediaFormat;
 };
 
-// A read position inside one frame payload. Nothing is ever read at or beyond End.
-struct TFrameCursor {
-    const uint8_t* Pos;
-    const uint8_t* End;
-    size_t Left() const { return Pos < End ? static_cast<size_t>(End - Pos) : 0; }
-    // Reads one byte; raises EMP3MediaFormat when the payload is exhausted.
-    uint8_t Byte();
-    // Copies n bytes; raises EMP3MediaFormat when fewer remain.
-    void Bytes(void* out, size_t n);
-};
+// A frame payload is read through a ByteReader over it; nothing is ever read beyond its end. The fixed
+// fields of a frame are taken with these two, which raise EMP3MediaFormat when the payload is too short
+// (a frame that short is malformed as a whole).
+uint8_t ReadFrameByte(ByteReader& cursor);
+void ReadFrameBytes(ByteReader& cursor, void* out, size_t n);
 
 // Count for ReadFrameText: a string that ends at its terminator.
 constexpr int kDelimited = -1;
@@ -48,7 +45,7 @@ constexpr int kDelimited = -1;
 //    trailing characters up to code 32 removed. Byte order: FF FE little-endian, FE FF big-endian; with
 //    no mark, little-endian for 1 and big-endian for 2.
 //  - 3, delimited: up to the first zero byte; counted: `count` bytes as UTF-8.
-std::wstring ReadFrameText(TFrameCursor& cursor, int count, uint8_t& encoding);
+std::wstring ReadFrameText(ByteReader& cursor, int count, uint8_t& encoding);
 
 // Reads every value of a text frame's text (`data` after the encoding byte): values are separated by a
 // terminator (one zero byte, or a zero unit for UTF-16), as version 2.4 stores several values and many
@@ -86,8 +83,6 @@ void TrimTrailingControls(std::wstring& text);
 // Syncsafe integers: four bytes of seven bits, most significant first.
 uint32_t ReadSyncSafe(const uint8_t* p);
 void WriteSyncSafe(uint8_t* p, uint32_t value);
-uint32_t ReadBigEndian32(const uint8_t* p);
-void WriteBigEndian32(uint8_t* p, uint32_t value);
 
 // Undoes unsynchronisation: every FF 00 pair becomes FF. When `removedAt` is given, it receives for each
 // removed zero the index (in the output) of the FF before it, in increasing order, so that output offsets

@@ -76,16 +76,14 @@ TBaseMp3Tag::TBaseMp3Tag(TCommonMediaTags* owner, const char* frameID, const cha
 
 std::string TBaseMp3Tag::FrameID() const {
     std::string id(4, ' ');
-    for (int i = 0; i < 4; ++i)
-        id[i] = static_cast<char>((TagID >> (8 * i)) & 0xFF);
+    PutLE32(reinterpret_cast<uint8_t*>(id.data()), TagID);
     return id;
 }
 
 void TBaseMp3Tag::WriteFrame(TStream& stream, const std::vector<uint8_t>& payload) const {
     uint8_t header[10] = {};
-    for (int i = 0; i < 4; ++i)
-        header[i] = static_cast<uint8_t>((TagID >> (8 * i)) & 0xFF);
-    WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+    PutLE32(header, TagID);
+    PutBE32(header + 4, static_cast<uint32_t>(payload.size()));
     stream.WriteBuffer(header, 10);
     stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
 }
@@ -111,17 +109,17 @@ void TMP3TextTag::Assign(const TBaseTag& source) {
 }
 
 void TMP3TextTag::LoadFromBuffer(const uint8_t* data, size_t size) {
-    TFrameCursor c{data, data + size};
-    Encoding = c.Byte();
-    std::vector<std::wstring> values = ReadFrameTextValues(c.Pos, c.Left(), Encoding);
+    ByteReader c(data, size);
+    Encoding = ReadFrameByte(c);
+    std::vector<std::wstring> values = ReadFrameTextValues(c.Current(), c.Remaining(), Encoding);
     Value = std::move(values.front());
     MoreValues.assign(std::make_move_iterator(values.begin() + 1), std::make_move_iterator(values.end()));
 }
 
 void TMP3TextTag::AddValuesFrom(const uint8_t* data, size_t size) {
-    TFrameCursor c{data, data + size};
-    uint8_t encoding = c.Byte();
-    std::vector<std::wstring> values = ReadFrameTextValues(c.Pos, c.Left(), encoding);
+    ByteReader c(data, size);
+    uint8_t encoding = ReadFrameByte(c);
+    std::vector<std::wstring> values = ReadFrameTextValues(c.Current(), c.Remaining(), encoding);
     for (auto& value : values)
         if (!value.empty())
             MoreValues.push_back(std::move(value));
@@ -168,9 +166,9 @@ void TMP3YearTag::Assign(const TBaseTag& source) {
 }
 
 bool TMP3YearTag::LoadTimestamp(const uint8_t* data, size_t size) {
-    TFrameCursor c{data, data + size};
-    uint8_t encoding = c.Byte();
-    const std::vector<std::wstring> values = ReadFrameTextValues(c.Pos, c.Left(), encoding);
+    ByteReader c(data, size);
+    uint8_t encoding = ReadFrameByte(c);
+    const std::vector<std::wstring> values = ReadFrameTextValues(c.Current(), c.Remaining(), encoding);
     const std::wstring& text = values.front();
     if (values.size() > 1 || text.size() < 4)
         return false;
@@ -196,7 +194,7 @@ void TMP3YearTag::SaveToStream(TStream& stream) {
         AppendFrameText(payload, text, 0, false);
         uint8_t header[10] = {};
         std::memcpy(header, id, 4);
-        WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+        PutBE32(header + 4, static_cast<uint32_t>(payload.size()));
         stream.WriteBuffer(header, 10);
         stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
     };
@@ -287,13 +285,13 @@ void TMP3CommentTag::Assign(const TBaseTag& source) {
 }
 
 void TMP3CommentTag::LoadFromBuffer(const uint8_t* data, size_t size) {
-    TFrameCursor c{data, data + size};
-    const uint8_t frameEncoding = c.Byte();
+    ByteReader c(data, size);
+    const uint8_t frameEncoding = ReadFrameByte(c);
     Encoding = frameEncoding;
-    c.Bytes(Language, 3);
+    ReadFrameBytes(c, Language, 3);
     Description = ReadFrameText(c, kDelimited, Encoding);
     // The text keeps the byte order the frame's own encoding byte gives (2 is big-endian).
-    Value = CommentLines(c.Pos, c.Left(), frameEncoding);
+    Value = CommentLines(c.Current(), c.Remaining(), frameEncoding);
 }
 
 void TMP3CommentTag::SaveToStream(TStream& stream) {
@@ -328,40 +326,41 @@ void TMP3UserTextTag::Assign(const TBaseTag& source) {
 }
 
 void TMP3UserTextTag::LoadFromBuffer(const uint8_t* data, size_t size) {
-    TFrameCursor c{data, data + size};
-    const uint8_t frameEncoding = c.Byte();
+    ByteReader c(data, size);
+    const uint8_t frameEncoding = ReadFrameByte(c);
     Encoding = frameEncoding;
     if (!IsUrl()) {
         // TPUB is a text frame. Older saves of this library laid it out as description, terminator,
         // value; such a payload (a zero terminator followed by more text) is read that way.
-        TFrameCursor probe = c;
+        ByteReader probe = c;
         uint8_t e = frameEncoding;
         const std::wstring description = ReadFrameText(probe, kDelimited, e);
-        const bool zeroEnded = probe.Pos > c.Pos && probe.Pos[-1] == 0;
+        const bool zeroEnded = probe.Position() > c.Position() && probe.Data()[probe.Position() - 1] == 0;
         bool more = false;
-        for (const uint8_t* p = probe.Pos; p < probe.End; ++p)
-            more = more || *p != 0;
+        for (size_t i = 0; i < probe.Remaining(); ++i)
+            more = more || probe.Current()[i] != 0;
         if (zeroEnded && more) {
             Description = WideToAnsi(description);
             uint8_t valueEncoding = frameEncoding;
-            Value = ReadFrameText(probe, static_cast<int>(probe.Left()), valueEncoding);
+            Value = ReadFrameText(probe, static_cast<int>(probe.Remaining()), valueEncoding);
         } else {
             Description.clear();
-            Value = ReadFrameText(c, static_cast<int>(c.Left()), Encoding);
+            Value = ReadFrameText(c, static_cast<int>(c.Remaining()), Encoding);
         }
         if (Encoding == 2)
             Encoding = 1;
         return;
     }
     Description = WideToAnsi(ReadFrameText(c, kDelimited, Encoding));
-    if ((frameEncoding == 1 || frameEncoding == 2) && c.Left() >= 2 &&
-        ((c.Pos[0] == 0xFF && c.Pos[1] == 0xFE) || (c.Pos[0] == 0xFE && c.Pos[1] == 0xFF))) {
+    const uint8_t* rest = c.Current();
+    if ((frameEncoding == 1 || frameEncoding == 2) && c.Remaining() >= 2 &&
+        ((rest[0] == 0xFF && rest[1] == 0xFE) || (rest[0] == 0xFE && rest[1] == 0xFF))) {
         // A URL stored as UTF-16 (with its mark), as some writers do.
         uint8_t valueEncoding = frameEncoding;
-        Value = ReadFrameText(c, static_cast<int>(c.Left()), valueEncoding);
+        Value = ReadFrameText(c, static_cast<int>(c.Remaining()), valueEncoding);
     } else {
         uint8_t latin = 0;
-        Value = ReadFrameText(c, static_cast<int>(c.Left()), latin);
+        Value = ReadFrameText(c, static_cast<int>(c.Remaining()), latin);
     }
 }
 
@@ -397,11 +396,11 @@ void TMp3PictureTag::LoadFromBuffer(const uint8_t* data, size_t size) {
         return;
     TPictureItem* item = Add();
     try {
-        TFrameCursor c{data, data + size};
-        item->Encoding = c.Byte();
+        ByteReader c(data, size);
+        item->Encoding = ReadFrameByte(c);
         if (ReadingVersion(Owner) == 2) {
             char format[4] = {};
-            c.Bytes(format, 3);
+            ReadFrameBytes(c, format, 3);
             if (std::memcmp(format, "PNG", 3) == 0)
                 item->MIMEType = "image/png";
             else if (std::memcmp(format, "JPG", 3) == 0)
@@ -412,9 +411,9 @@ void TMp3PictureTag::LoadFromBuffer(const uint8_t* data, size_t size) {
             uint8_t latin = 0;
             item->MIMEType = WideToAnsi(ReadFrameText(c, kDelimited, latin));
         }
-        item->PictureType = c.Byte();
+        item->PictureType = ReadFrameByte(c);
         item->Description = WideToAnsi(ReadFrameText(c, kDelimited, item->Encoding));
-        DecodePictureByMime(*item, c.Pos, c.Left());
+        DecodePictureByMime(*item, c.Current(), c.Remaining());
     } catch (...) {
         Remove(item);
         throw;
@@ -456,9 +455,8 @@ void TMp3PictureTag::SaveToStream(TStream& stream) {
         AppendBytes(payload, bytes, count);
 
         uint8_t header[10] = {};
-        for (int i = 0; i < 4; ++i)
-            header[i] = static_cast<uint8_t>((TagID >> (8 * i)) & 0xFF);
-        WriteBigEndian32(header + 4, static_cast<uint32_t>(payload.size()));
+        PutLE32(header, TagID);
+        PutBE32(header + 4, static_cast<uint32_t>(payload.size()));
         stream.WriteBuffer(header, 10);
         stream.WriteBuffer(payload.data(), static_cast<int64_t>(payload.size()));
     }

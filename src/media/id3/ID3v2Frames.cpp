@@ -63,7 +63,7 @@ TExtendedHeaderSkip SkipExtendedHeader(TStream& source, uint8_t major, int64_t t
         return TExtendedHeaderSkip::ReadError;
     // Version 2.4 counts the whole extended header (syncsafe); the others count after the size field.
     int64_t extendedEnd = major == 4 ? id3v2::kTagHeaderSize + static_cast<int64_t>(ReadSyncSafe(extended))
-                                     : id3v2::kTagHeaderSize + 4 + static_cast<int64_t>(ReadBigEndian32(extended));
+                                     : id3v2::kTagHeaderSize + 4 + static_cast<int64_t>(GetBE32(extended));
     extendedEnd = std::max<int64_t>(extendedEnd, id3v2::kTagHeaderSize + id3v2::kExtendedHeaderRead);
     if (extendedEnd > tagEnd || extendedEnd > limit) {
         // An extended header larger than the tag: no frames can be trusted; the audio follows the tag.
@@ -109,13 +109,13 @@ TID3v2FrameWalk::TStep TID3v2FrameWalk::Next(TID3v2FrameHeader& header) {
         header.Size = (int64_t(sizeBytes[0]) << 16) | (int64_t(sizeBytes[1]) << 8) | int64_t(sizeBytes[2]);
     } else if (FMajor == 4) {
         header.Size = ReadSyncSafe(sizeBytes);
-        const int64_t plain = ReadBigEndian32(sizeBytes);
+        const int64_t plain = GetBE32(sizeBytes);
         if (plain != header.Size && header.ValidID() &&
             !LandsOnFrame(FSource, header.Start + headerSize + header.Size, FTagEnd, FLimit, idLength) &&
             LandsOnFrame(FSource, header.Start + headerSize + plain, FTagEnd, FLimit, idLength))
             header.Size = plain;
     } else {
-        header.Size = static_cast<int32_t>(ReadBigEndian32(sizeBytes));
+        header.Size = static_cast<int32_t>(GetBE32(sizeBytes));
     }
     if (!header.ValidID() || header.Size < 0 || header.End() > FLimit) {
         FSource.SetPosition(header.Start);
@@ -164,7 +164,7 @@ const uint8_t* DecodeFramePayload(uint8_t major, uint8_t formatFlags, bool tagUn
         if (formatFlags & id3v2::v23::kCompression) {
             if (n < 4)
                 throw EMP3MediaFormat(L"Frame data too short");
-            inflatedSize = ReadBigEndian32(p);
+            inflatedSize = GetBE32(p);
             skip(4);
         }
         if (formatFlags & id3v2::v23::kGrouping)
@@ -227,7 +227,7 @@ bool ConvertFrameToV23(const uint8_t* frame, size_t size, bool tagUnsync, std::v
     std::vector<uint8_t> payload;
     if (compressed) {
         uint8_t be[4];
-        WriteBigEndian32(be, dataLength);
+        PutBE32(be, dataLength);
         payload.insert(payload.end(), be, be + 4);
     }
     if (format & v24::kEncryption)
@@ -243,7 +243,7 @@ bool ConvertFrameToV23(const uint8_t* frame, size_t size, bool tagUnsync, std::v
 
     out.assign(frame, frame + 4);
     out.resize(id3v2::kFrameHeaderSize);
-    WriteBigEndian32(out.data() + 4, static_cast<uint32_t>(payload.size()));
+    PutBE32(out.data() + 4, static_cast<uint32_t>(payload.size()));
     auto moved = [](uint8_t flags, uint8_t from, uint8_t to) { return static_cast<uint8_t>((flags & from) ? to : 0); };
     out[id3v2::kStatusFlagsAt] = moved(status, v24::kTagAlterPreservation, v23::kTagAlterPreservation) |
                                  moved(status, v24::kFileAlterPreservation, v23::kFileAlterPreservation) |

@@ -1,9 +1,11 @@
 #pragma once
-// Atom and item type codes of MPEG-4 files and the big-endian integer access every part of the module
-// uses. A type is kept as the 32-bit big-endian number of its four bytes, so "moov" compares as one integer.
+// Atom and item type codes of MPEG-4 files. A type is kept as the 32-bit big-endian number of its four
+// bytes, so "moov" compares as one integer; the module's integer access is common/ByteOrder.h.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "common/ByteOrder.h"
 
 namespace mellodeck {
 
@@ -83,24 +85,6 @@ constexpr uint8_t kJpeg = 13;
 constexpr uint8_t kPng = 14;
 constexpr uint8_t kInteger = 21;
 } // namespace kind
-
-inline uint16_t GetBE16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
-inline uint32_t GetBE32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-inline uint64_t GetBE64(const uint8_t* p) { return (uint64_t(GetBE32(p)) << 32) | GetBE32(p + 4); }
-inline void PutBE16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v >> 8);
-    p[1] = uint8_t(v);
-}
-inline void PutBE32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (24 - 8 * i));
-}
-inline void PutBE64(uint8_t* p, uint64_t v) {
-    PutBE32(p, uint32_t(v >> 32));
-    PutBE32(p + 4, uint32_t(v));
-}
 
 // Printable form of a type for messages ("moov", "\xA9nam" as "(c)nam").
 std::string AtomTypeText(uint32_t type);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "media/core/ByteReader.h"
 #include "media/mp4/AtomTypes.h"
 #include "report/ErrorHandler.h"
 
@@ -82,19 +83,27 @@ bool ReadBody(TStream& stream, const TQTAtom& atom, int64_t keep, std::vector<ui
 
 // Time scale and duration of a movie or media header body (version, flags, then the times).
 bool ReadTimes(const std::vector<uint8_t>& body, uint32_t& timeScale, uint64_t& duration) {
-    if (body.size() >= 32 && body[0] == 1) {
-        timeScale = GetBE32(body.data() + 20);
-        duration = GetBE64(body.data() + 24);
+    ByteReader r(body.data(), body.size());
+    uint8_t version;
+    uint32_t scale;
+    if (!r.ReadU8(version) || !r.Skip(3))
+        return false;
+    if (version == 1) {
+        // creation and modification times (64-bit each), time scale, duration (64-bit)
+        uint64_t length;
+        if (!r.Skip(16) || !r.ReadBE32(scale) || !r.ReadBE64(length))
+            return false;
+        timeScale = scale;
+        duration = length;
         return true;
     }
-    if (body.size() >= 20 && body[0] != 1) {
-        timeScale = GetBE32(body.data() + 12);
-        duration = GetBE32(body.data() + 16);
-        if (duration == 0xFFFFFFFFu)
-            duration = UINT64_MAX;
-        return true;
-    }
-    return false;
+    // the same with 32-bit times; an all-ones duration means unknown
+    uint32_t length;
+    if (!r.Skip(8) || !r.ReadBE32(scale) || !r.ReadBE32(length))
+        return false;
+    timeScale = scale;
+    duration = length == 0xFFFFFFFFu ? UINT64_MAX : length;
+    return true;
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "media/mp4/MPEG4Tags.h"
 
+#include <algorithm>
 #include <string>
 
+#include "media/core/ByteReader.h"
 #include "media/core/Genres.h"
 #include "common/TextConvert.h"
 #include "media/mp4/AtomTypes.h"
@@ -12,29 +14,36 @@ namespace mellodeck {
 // ---- item atoms -------------------------------------------------------------------------------------
 
 size_t ItemHeaderSize(const uint8_t* item, size_t size) {
-    if (size < 8)
+    ByteReader r(item, size);
+    uint32_t stated;
+    if (!r.ReadBE32(stated) || !r.Skip(4))
         return 0;
-    if (GetBE32(item) == 1)
-        return size >= 16 ? 16 : 0;
+    if (stated == 1)
+        return r.Skip(8) ? 16 : 0; // the 64-bit size follows the type
     return 8;
 }
 
-uint32_t ItemType(const uint8_t* item, size_t size) { return size >= 8 ? GetBE32(item + 4) : 0; }
+uint32_t ItemType(const uint8_t* item, size_t size) {
+    ByteReader r(item, size);
+    uint32_t type;
+    return r.Skip(4) && r.ReadBE32(type) ? type : 0;
+}
 
 bool DataAtomAt(const uint8_t* item, size_t size, size_t offset, TMPEG4DataAtom& out, size_t& atomSize) {
-    if (offset > size || size - offset < 16)
+    ByteReader r(item, size);
+    // size, type, type indicator, locale
+    uint32_t stated, type;
+    uint8_t indicator[4];
+    if (!r.Seek(offset) || !r.ReadBE32(stated) || !r.ReadBE32(type) || !r.ReadBytes(indicator, 4) || !r.Skip(4))
         return false;
-    const uint8_t* p = item + offset;
-    uint64_t length = GetBE32(p);
-    if (length == 0)
-        length = size - offset; // to the end of the item
-    if (length < 16 || length > size - offset || GetBE32(p + 4) != atom::kData)
+    const size_t length = stated == 0 ? 16 + r.Remaining() : stated; // 0: to the end of the item
+    const uint8_t* payload;
+    if (length < 16 || type != atom::kData || !r.ReadSpan(length - 16, payload))
         return false;
-    out.Payload = p + 16;
-    out.Length = static_cast<size_t>(length - 16);
-    for (int i = 0; i < 4; ++i)
-        out.TypeIndicator[i] = p[8 + i];
-    atomSize = static_cast<size_t>(length);
+    out.Payload = payload;
+    out.Length = length - 16;
+    std::copy(indicator, indicator + 4, out.TypeIndicator);
+    atomSize = length;
     return true;
 }
 
@@ -59,12 +68,18 @@ void WriteDataItem(TStream& stream, uint32_t itemType, const uint8_t typeIndicat
 }
 
 uint64_t PayloadNumber(const uint8_t* payload, size_t length) {
-    if (length != 1 && length != 2 && length != 4 && length != 8)
+    switch (length) {
+    case 1:
+        return payload[0];
+    case 2:
+        return GetBE16(payload);
+    case 4:
+        return GetBE32(payload);
+    case 8:
+        return GetBE64(payload);
+    default:
         return 0;
-    uint64_t value = 0;
-    for (size_t i = 0; i < length; ++i)
-        value = (value << 8) | payload[i];
-    return value;
+    }
 }
 
 namespace {
@@ -209,10 +224,22 @@ void TMPEG4Int8Tag::WriteValue(TStream& stream) {
     static const uint8_t kIntegerType[4] = {0, 0, 0, kind::kInteger};
     const size_t width = ByteWidth > 0 && ByteWidth <= 64 ? static_cast<size_t>(ByteWidth) : 0;
     std::vector<uint8_t> payload(width, 0);
-    if (width == 1 || width == 2 || width == 4 || width == 8) {
-        uint64_t number = ValueNumber(Value);
-        for (size_t i = width; i-- > 0; number >>= 8)
-            payload[i] = static_cast<uint8_t>(number);
+    const uint64_t number = ValueNumber(Value); // the low bytes that fit the width
+    switch (width) {
+    case 1:
+        payload[0] = static_cast<uint8_t>(number);
+        break;
+    case 2:
+        PutBE16(payload.data(), static_cast<uint16_t>(number));
+        break;
+    case 4:
+        PutBE32(payload.data(), static_cast<uint32_t>(number));
+        break;
+    case 8:
+        PutBE64(payload.data(), number);
+        break;
+    default:
+        break; // other widths are written as zeros
     }
     WriteDataItem(stream, TagID, kIntegerType, payload.data(), payload.size());
 }

@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "common/ByteOrder.h"
+
 namespace mellodeck {
 namespace {
 
@@ -320,16 +322,11 @@ bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
 }
 
 void TMPEGProperties::ReadVBRI() {
-    auto be16 = [this](int at) { return static_cast<uint32_t>(VBRIBuffer[at] << 8 | VBRIBuffer[at + 1]); };
-    auto be32 = [this](int at) {
-        return (uint32_t(VBRIBuffer[at]) << 24) | (uint32_t(VBRIBuffer[at + 1]) << 16) |
-               (uint32_t(VBRIBuffer[at + 2]) << 8) | uint32_t(VBRIBuffer[at + 3]);
-    };
     VBRData.Present = true;
     std::memcpy(VBRData.HeaderID, "VBRI", 4);
-    VBRData.Bytes = be32(14);
-    VBRData.Frames = be32(18);
-    VBRData.EncoderName = "Fraunhofer " + std::to_string(be16(8)) + ".x";
+    VBRData.Bytes = GetBE32(VBRIBuffer + 14);
+    VBRData.Frames = GetBE32(VBRIBuffer + 18);
+    VBRData.EncoderName = "Fraunhofer " + std::to_string(GetBE16(VBRIBuffer + 8)) + ".x";
 }
 
 void TMPEGProperties::ReadXing(const uint8_t* frame, size_t size, TStream& s, int64_t fileSize) {
@@ -341,8 +338,7 @@ void TMPEGProperties::ReadXing(const uint8_t* frame, size_t size, TStream& s, in
         size_t p = at + 8;
         auto be32 = [&](uint32_t& out) {
             if (p + 4 <= size)
-                out = (uint32_t(frame[p]) << 24) | (uint32_t(frame[p + 1]) << 16) | (uint32_t(frame[p + 2]) << 8) |
-                      uint32_t(frame[p + 3]);
+                out = GetBE32(frame + p);
             p += 4;
         };
         if (VBRData.XingFlags & 1)

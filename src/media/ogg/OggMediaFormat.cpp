@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "media/core/ByteReader.h"
 #include "media/ogg/OggPacketReader.h"
 #include "media/vorbis/OggKnownTags.h"
 #include "media/vorbis/PictureRecord.h"
@@ -115,10 +116,10 @@ bool TOggMediaFormat::ReadInfo() {
     FSerial = reader.Serial();
 
     TOggPacket comment;
-    if (!reader.Next(comment) || comment.Data.size() < 7)
+    if (!reader.Next(comment))
         return false;
-    std::copy_n(comment.Data.begin(), 7, PacketHead.begin());
-    if (std::memcmp(PacketHead.data(), kCommentSignature, 7) != 0)
+    ByteReader commentPacket(comment.Data.data(), comment.Data.size());
+    if (!commentPacket.ReadBytes(PacketHead.data(), 7) || std::memcmp(PacketHead.data(), kCommentSignature, 7) != 0)
         return false;
     const auto& pages = reader.Pages();
     FCommentPages.assign(pages.begin() + static_cast<ptrdiff_t>(comment.FirstPage),
@@ -132,7 +133,7 @@ bool TOggMediaFormat::ReadInfo() {
     s.ReadBuffer(SecondPageHeader.data(), 27);
     SecondSegments = second.Segments;
 
-    if (!ReadComments(comment.Data.data() + 7, comment.Data.size() - 7, *this, *Tags, *ExtraTags))
+    if (!ReadComments(commentPacket.Current(), commentPacket.Remaining(), *this, *Tags, *ExtraTags))
         return false;
     ReadPictures();
     FindLastGranule();

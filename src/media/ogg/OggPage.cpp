@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "common/ByteOrder.h"
+
 namespace mellodeck {
 namespace {
 
@@ -19,15 +21,6 @@ const std::array<uint32_t, 256>& CrcTable() {
         return t;
     }();
     return table;
-}
-
-uint32_t LE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-void SetLE32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 } // namespace
@@ -49,10 +42,10 @@ size_t TOggPage::BodySize() const {
 void ParseOggHeader(const uint8_t* h, TOggPage& page) {
     page.Version = h[4];
     page.Flags = h[5];
-    page.Granule = static_cast<uint64_t>(LE32(h + 6)) | static_cast<uint64_t>(LE32(h + 10)) << 32;
-    page.Serial = LE32(h + 14);
-    page.Sequence = LE32(h + 18);
-    page.Checksum = LE32(h + 22);
+    page.Granule = GetLE64(h + 6);
+    page.Serial = GetLE32(h + 14);
+    page.Sequence = GetLE32(h + 18);
+    page.Checksum = GetLE32(h + 22);
 }
 
 bool ReadOggPageHeader(TStream& stream, TOggPage& page) {
@@ -68,14 +61,14 @@ bool ReadOggPageHeader(TStream& stream, TOggPage& page) {
 }
 
 void StampOggChecksum(uint8_t* page, size_t size) {
-    SetLE32(page + 22, 0);
-    SetLE32(page + 22, OggCrc32(page, size));
+    PutLE32(page + 22, 0);
+    PutLE32(page + 22, OggCrc32(page, size));
 }
 
 bool OggChecksumValid(const uint8_t* page, size_t size) {
     if (size < kOggHeaderSize)
         return false;
-    const uint32_t stored = LE32(page + 22);
+    const uint32_t stored = GetLE32(page + 22);
     static const uint8_t zeros[4] = {0, 0, 0, 0};
     uint32_t crc = OggCrc32(page, 22);
     crc = OggCrc32(zeros, 4, crc);
@@ -88,10 +81,9 @@ std::vector<uint8_t> BuildOggPage(const TOggPage& page, const uint8_t* body, siz
     std::memcpy(out.data(), "OggS", 4);
     out[4] = page.Version;
     out[5] = page.Flags;
-    SetLE32(out.data() + 6, static_cast<uint32_t>(page.Granule));
-    SetLE32(out.data() + 10, static_cast<uint32_t>(page.Granule >> 32));
-    SetLE32(out.data() + 14, page.Serial);
-    SetLE32(out.data() + 18, page.Sequence);
+    PutLE64(out.data() + 6, page.Granule);
+    PutLE32(out.data() + 14, page.Serial);
+    PutLE32(out.data() + 18, page.Sequence);
     out[26] = static_cast<uint8_t>(page.Segments.size());
     std::copy(page.Segments.begin(), page.Segments.end(), out.begin() + kOggHeaderSize);
     if (bodySize)
@@ -148,7 +140,7 @@ void CopyPagesRenumbered(TStream& source, int64_t end, uint32_t serial, int32_t 
         if (isPage) {
             if (header.Serial == serial && delta != 0) {
                 const bool valid = OggChecksumValid(page.data(), page.size());
-                SetLE32(page.data() + 18, header.Sequence + static_cast<uint32_t>(delta));
+                PutLE32(page.data() + 18, header.Sequence + static_cast<uint32_t>(delta));
                 if (valid)
                     StampOggChecksum(page.data(), page.size());
             }

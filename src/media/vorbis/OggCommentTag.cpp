@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/TextConvert.h"
+#include "media/vorbis/VorbisComments.h"
 
 namespace mellodeck {
 
@@ -34,10 +35,7 @@ void TOggCommentTag::SaveToStream(TStream& stream) {
     else if (Verbatim)
         text = FieldName;
     auto write = [&stream](const std::string& entry) {
-        const uint32_t length = static_cast<uint32_t>(entry.size());
-        const uint8_t le[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-                               static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
-        stream.WriteBuffer(le, 4);
+        WriteLE32(stream, static_cast<uint32_t>(entry.size()));
         stream.WriteBuffer(entry.data(), static_cast<int64_t>(entry.size()));
     };
     if (!text.empty())

@@ -2,22 +2,18 @@
 
 #include <cstring>
 
+#include "common/ByteOrder.h"
+#include "media/core/ByteReader.h"
 #include "media/core/MediaManager.h"
 #include "common/TextConvert.h"
 
 namespace mellodeck {
 namespace {
 
-uint32_t GetBE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
-           p[3];
-}
-
-void PutBE32(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 24));
-    out.push_back(static_cast<uint8_t>(v >> 16));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
+void AppendBE32(std::vector<uint8_t>& out, uint32_t v) {
+    uint8_t be[4];
+    PutBE32(be, v);
+    out.insert(out.end(), be, be + 4);
 }
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -39,27 +35,18 @@ int Base64Value(char c) {
 } // namespace
 
 bool ParsePictureRecord(const uint8_t* bytes, size_t size, TPictureRecord& record) {
-    size_t at = 0;
-    auto u32 = [&](uint32_t& v) {
-        if (size - at < 4)
-            return false;
-        v = GetBE32(bytes + at);
-        at += 4;
-        return true;
-    };
+    ByteReader r(bytes, size);
     auto text = [&](std::string& s) {
         uint32_t n;
-        if (!u32(n) || n > size - at)
-            return false;
-        s.assign(reinterpret_cast<const char*>(bytes + at), n);
-        at += n;
-        return true;
+        return r.ReadBE32(n) && r.ReadText(n, s);
     };
     uint32_t dataSize;
-    if (!u32(record.Type) || !text(record.Mime) || !text(record.Description) || !u32(record.Width) ||
-        !u32(record.Height) || !u32(record.Depth) || !u32(record.Colors) || !u32(dataSize) || dataSize > size - at)
+    const uint8_t* data;
+    if (!r.ReadBE32(record.Type) || !text(record.Mime) || !text(record.Description) || !r.ReadBE32(record.Width) ||
+        !r.ReadBE32(record.Height) || !r.ReadBE32(record.Depth) || !r.ReadBE32(record.Colors) ||
+        !r.ReadBE32(dataSize) || !r.ReadSpan(dataSize, data))
         return false;
-    record.Data = bytes + at;
+    record.Data = data;
     record.DataSize = dataSize;
     return true;
 }
@@ -67,16 +54,16 @@ bool ParsePictureRecord(const uint8_t* bytes, size_t size, TPictureRecord& recor
 std::vector<uint8_t> BuildPictureRecord(const TPictureRecord& record) {
     std::vector<uint8_t> out;
     out.reserve(32 + record.Mime.size() + record.Description.size() + record.DataSize);
-    PutBE32(out, record.Type);
-    PutBE32(out, static_cast<uint32_t>(record.Mime.size()));
+    AppendBE32(out, record.Type);
+    AppendBE32(out, static_cast<uint32_t>(record.Mime.size()));
     out.insert(out.end(), record.Mime.begin(), record.Mime.end());
-    PutBE32(out, static_cast<uint32_t>(record.Description.size()));
+    AppendBE32(out, static_cast<uint32_t>(record.Description.size()));
     out.insert(out.end(), record.Description.begin(), record.Description.end());
-    PutBE32(out, record.Width);
-    PutBE32(out, record.Height);
-    PutBE32(out, record.Depth);
-    PutBE32(out, record.Colors);
-    PutBE32(out, static_cast<uint32_t>(record.DataSize));
+    AppendBE32(out, record.Width);
+    AppendBE32(out, record.Height);
+    AppendBE32(out, record.Depth);
+    AppendBE32(out, record.Colors);
+    AppendBE32(out, static_cast<uint32_t>(record.DataSize));
     if (record.DataSize)
         out.insert(out.end(), record.Data, record.Data + record.DataSize);
     return out;

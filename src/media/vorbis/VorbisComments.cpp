@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "media/core/ByteReader.h"
+
 namespace mellodeck {
 
 void WriteLE32(TStream& stream, uint32_t value) {
@@ -25,41 +27,26 @@ bool IsPictureFieldName(std::string_view name) {
 bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TCommonMediaTags& known,
                   TOggExtraTags& extra) {
     // The entries are taken straight from the list's bytes; every length is checked against what is left.
-    size_t at = 0;
-    auto readLE32 = [&](uint32_t& value) {
-        if (size - at < 4)
-            return false;
-        value = GetLE32(data + at);
-        at += 4;
-        return true;
-    };
-    auto readText = [&](uint32_t length, const char*& text) {
-        if (length > size - at)
-            return false;
-        text = reinterpret_cast<const char*>(data + at);
-        at += length;
-        return true;
-    };
+    ByteReader r(data, size);
     uint32_t vendorLength;
-    const char* vendor;
-    if (!readLE32(vendorLength) || vendorLength >= kMaxVendorLength || !readText(vendorLength, vendor))
+    std::string_view vendor;
+    if (!r.ReadLE32(vendorLength) || vendorLength >= kMaxVendorLength || !r.ReadText(vendorLength, vendor))
         return false;
-    format.EncoderName = Utf8ToWide(vendor, vendorLength);
+    format.EncoderName = Utf8ToWide(vendor.data(), vendor.size());
 
     // Cover fields (base64, often the largest part of the list) are kept among the extra entries only for
     // a save or to be shown: a read-only open that ignores pictures passes over them.
     const bool skipPictures = !format.ForWriting && known.Pictures && known.Pictures->Ignore();
     uint32_t count;
-    if (!readLE32(count))
+    if (!r.ReadLE32(count))
         return false;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t length;
-        const char* entry;
-        if (!readLE32(length) || !readText(length, entry))
+        std::string_view text;
+        if (!r.ReadLE32(length) || !r.ReadText(length, text))
             return false;
-        if (length == 0)
+        if (text.empty())
             continue; // carries no field
-        const std::string_view text(entry, length);
         const size_t eq = text.find('=');
         if (eq == std::string_view::npos) {
             // Not a field; kept whole so that a save does not lose it.
@@ -74,7 +61,7 @@ bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TC
         // Field names are ASCII by the format's rules; the bytes are kept as read so that an extra entry
         // with any other bytes is written back unchanged.
         const std::string name(text.substr(0, eq));
-        std::wstring value = Utf8ToWide(entry + eq + 1, length - eq - 1);
+        std::wstring value = Utf8ToWide(text.data() + eq + 1, text.size() - eq - 1);
         if (TOggCommentTag* tag = FindComment(known, name)) {
             // A name given more than once is one field of several values: the first is shown, the
             // others are kept beside it.
@@ -96,9 +83,13 @@ int WriteComments(TStream& stream, const TBaseMediaFormat& format, TCommonMediaT
     extra.SaveToStream(entries);
     // Entries, not tags: a field of several values writes several entries.
     int count = 0;
-    const uint8_t* bytes = entries.Memory();
-    for (int64_t at = 0; at + 4 <= entries.Size(); ++count)
-        at += 4 + static_cast<int64_t>(GetLE32(bytes + at));
+    ByteReader written(entries.Memory(), static_cast<size_t>(entries.Size()));
+    uint32_t length;
+    while (written.ReadLE32(length)) {
+        ++count;
+        if (!written.Skip(length))
+            break;
+    }
     const std::string vendor = WideToUtf8(format.EncoderName);
     WriteLE32(stream, static_cast<uint32_t>(vendor.size()));
     stream.WriteBuffer(vendor.data(), static_cast<int64_t>(vendor.size()));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/ByteOrder.h"
 #include "media/core/MediaFormat.h"
 #include "media/vorbis/OggExtraTags.h"
 
@@ -26,17 +27,7 @@ bool ReadComments(const uint8_t* data, size_t size, TBaseMediaFormat& format, TC
 // the known entries followed by the extra ones. Returns that count.
 int WriteComments(TStream& stream, const TBaseMediaFormat& format, TCommonMediaTags& known, TOggExtraTags& extra);
 
-// Little-endian helpers shared by the two containers.
-inline uint32_t GetLE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-inline void PutLE32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
+// Writes a 32-bit little-endian integer, as the list and its containers store them.
 void WriteLE32(TStream& stream, uint32_t value);
 
 } // namespace mellodeck

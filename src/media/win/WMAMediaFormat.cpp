@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "common/ByteOrder.h"
+#include "common/TextConvert.h"
 #include "media/asf/ASFHeader.h"
 #include "media/asf/ASFPicture.h"
 #include "media/core/MediaManager.h"
-#include "common/TextConvert.h"
 
 namespace mellodeck {
 namespace {
@@ -25,13 +26,6 @@ bool IsJpegMime(const std::u16string& mime) {
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
     return lower == L"image/jpg" || lower == L"image/jpeg";
-}
-
-uint64_t LittleEndian(const std::vector<uint8_t>& v, size_t bytes) {
-    uint64_t n = 0;
-    for (size_t i = 0; i < bytes && i < v.size(); ++i)
-        n |= static_cast<uint64_t>(v[i]) << (8 * i);
-    return n;
 }
 
 // A record pointing at the picture's own buffers (which must outlive the call it is passed to).
@@ -201,7 +195,7 @@ std::wstring TWMAMediaFormat::ReadAttributeText(const THeader& header, const wch
     case WMT_TYPE_STRING: {
         std::wstring text;
         for (size_t i = 0; i + 1 < value.size(); i += 2)
-            text.push_back(static_cast<wchar_t>(value[i] | (value[i + 1] << 8)));
+            text.push_back(static_cast<wchar_t>(GetLE16(&value[i])));
         // Characters at or below the space (the terminating zero among them) are trimmed at both ends.
         size_t first = 0;
         while (first < text.size() && text[first] <= L' ')
@@ -216,13 +210,13 @@ std::wstring TWMAMediaFormat::ReadAttributeText(const THeader& header, const wch
     }
     case WMT_TYPE_DWORD:
         found = value.size() >= 4;
-        return found ? std::to_wstring(LittleEndian(value, 4)) : std::wstring();
+        return found ? std::to_wstring(GetLE32(value.data())) : std::wstring();
     case WMT_TYPE_QWORD:
         found = value.size() >= 8;
-        return found ? std::to_wstring(LittleEndian(value, 8)) : std::wstring();
+        return found ? std::to_wstring(GetLE64(value.data())) : std::wstring();
     case WMT_TYPE_WORD:
         found = value.size() >= 2;
-        return found ? std::to_wstring(LittleEndian(value, 2)) : std::wstring();
+        return found ? std::to_wstring(GetLE16(value.data())) : std::wstring();
     default:
         return std::wstring();
     }
@@ -239,11 +233,11 @@ uint64_t TWMAMediaFormat::ReadAttributeNumber(const THeader& header, const wchar
     switch (type) {
     case WMT_TYPE_DWORD:
     case WMT_TYPE_BOOL:
-        return value.size() >= 4 ? LittleEndian(value, 4) : 0;
+        return value.size() >= 4 ? GetLE32(value.data()) : 0;
     case WMT_TYPE_QWORD:
-        return value.size() >= 8 ? LittleEndian(value, 8) : 0;
+        return value.size() >= 8 ? GetLE64(value.data()) : 0;
     case WMT_TYPE_WORD:
-        return value.size() >= 2 ? LittleEndian(value, 2) : 0;
+        return value.size() >= 2 ? GetLE16(value.data()) : 0;
     default:
         return 0;
     }

@@ -11,15 +11,16 @@ using namespace mellodeck::asf;
 using Bytes = std::vector<uint8_t>;
 
 void Add16(Bytes& b, uint16_t v) {
-    b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
+    b.resize(b.size() + 2);
+    PutLE16(b.data() + b.size() - 2, v);
 }
 void Add32(Bytes& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.push_back(uint8_t(v >> (8 * i)));
+    b.resize(b.size() + 4);
+    PutLE32(b.data() + b.size() - 4, v);
 }
 void Add64(Bytes& b, uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        b.push_back(uint8_t(v >> (8 * i)));
+    b.resize(b.size() + 8);
+    PutLE64(b.data() + b.size() - 8, v);
 }
 // An object with a stated size (0: the true size).
 Bytes Object(const TGuidBytes& guid, const Bytes& payload, uint64_t statedSize = 0) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "FlacOggSupport.h"
+#include "common/ByteOrder.h"
 #include "media/core/MediaManager.h"
 #include "media/flac/FlacMediaFormat.h"
 #include "media/flac/FlacPictureTag.h"
@@ -30,8 +31,7 @@ std::vector<Block> Blocks(const std::string& bytes, size_t* audioStart = nullptr
     size_t pos = 4;
     for (;;) {
         const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + pos;
-        Block b{static_cast<uint8_t>(p[0] & 0x7F), (p[0] & 0x80) != 0, pos,
-                static_cast<size_t>(p[1] << 16 | p[2] << 8 | p[3])};
+        Block b{static_cast<uint8_t>(p[0] & 0x7F), (p[0] & 0x80) != 0, pos, GetBE24(p + 1)};
         blocks.push_back(b);
         pos += 4 + b.Length;
         if (b.Last || pos >= bytes.size())

@@ -5,6 +5,7 @@
 
 #include "FlacOggSupport.h"
 #include "MutagenDump.h"
+#include "common/ByteOrder.h"
 #include "media/core/MediaManager.h"
 #include "media/flac/FlacMediaFormat.h"
 #include "media/ogg/OggMediaFormat.h"
@@ -98,9 +99,7 @@ TEST_F(FlacOggLossTest, StandardCoversAreShownAndKeptAsRead) {
             const std::string after = ReadAll(NativePath(Folder.Text(name)));
             for (const char* marker : {"image/jpeg", "image/png"}) {
                 const size_t block = before.find(marker) - 12; // header, type, MIME length
-                const uint32_t length = static_cast<uint8_t>(before[block + 1]) << 16 |
-                                        static_cast<uint8_t>(before[block + 2]) << 8 |
-                                        static_cast<uint8_t>(before[block + 3]);
+                const uint32_t length = GetBE24(reinterpret_cast<const uint8_t*>(before.data()) + block + 1);
                 EXPECT_NE(after.find(before.substr(block + 1, 3 + length)), std::string::npos) << marker;
             }
         }

@@ -10,6 +10,7 @@
 #include "AllocationProbe.h"
 #include "ImagingTestSupport.h"
 #include "TestPaths.h"
+#include "common/ByteOrder.h"
 #include "imaging/ImageCodecs.h"
 
 namespace mellodeck {
@@ -30,15 +31,6 @@ struct BmpSpec {
     std::vector<uint32_t> masks; // R, G, B[, A]
 };
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    Put16(b, at, v);
-    Put16(b, at + 2, v >> 16);
-}
-
 // A bitmap file whose pixel (x, y) (top-down) holds raw value value(x, y): a colour table index for
 // 1/4/8 bits, the packed little-endian word for 16/32 bits, 0xRRGGBB for 24 bits.
 std::vector<uint8_t> BuildBmp(const BmpSpec& s, const std::function<uint32_t(int, int)>& value) {
@@ -52,26 +44,26 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& s, const std::function<uint32_t(int
     std::vector<uint8_t> b(pixelsAt + stride * rows, 0);
     b[0] = 'B';
     b[1] = 'M';
-    Put32(b, 2, static_cast<uint32_t>(b.size()));
-    Put32(b, 10, static_cast<uint32_t>(pixelsAt));
-    Put32(b, 14, s.headerSize);
+    PutLE32(b.data() + 2, static_cast<uint32_t>(b.size()));
+    PutLE32(b.data() + 10, static_cast<uint32_t>(pixelsAt));
+    PutLE32(b.data() + 14, s.headerSize);
     if (core) {
-        Put16(b, 18, static_cast<uint32_t>(s.width));
-        Put16(b, 20, static_cast<uint32_t>(s.height));
-        Put16(b, 22, 1);
-        Put16(b, 24, static_cast<uint32_t>(s.bpp));
+        PutLE16(b.data() + 18, static_cast<uint32_t>(s.width));
+        PutLE16(b.data() + 20, static_cast<uint32_t>(s.height));
+        PutLE16(b.data() + 22, 1);
+        PutLE16(b.data() + 24, static_cast<uint32_t>(s.bpp));
     } else {
-        Put32(b, 18, static_cast<uint32_t>(s.width));
-        Put32(b, 22, static_cast<uint32_t>(s.height));
-        Put16(b, 26, 1);
-        Put16(b, 28, static_cast<uint32_t>(s.bpp));
+        PutLE32(b.data() + 18, static_cast<uint32_t>(s.width));
+        PutLE32(b.data() + 22, static_cast<uint32_t>(s.height));
+        PutLE16(b.data() + 26, 1);
+        PutLE16(b.data() + 28, static_cast<uint32_t>(s.bpp));
         if (s.headerSize >= 20)
-            Put32(b, 30, s.compression);
+            PutLE32(b.data() + 30, s.compression);
         if (s.headerSize >= 36)
-            Put32(b, 46, s.colorsUsed);
+            PutLE32(b.data() + 46, s.colorsUsed);
         const size_t masksAt = s.headerSize >= 52 ? 54 : 14 + s.headerSize;
         for (size_t i = 0; i < s.masks.size(); ++i)
-            Put32(b, masksAt + i * 4, s.masks[i]);
+            PutLE32(b.data() + masksAt + i * 4, s.masks[i]);
     }
     for (size_t i = 0; i < s.palette.size(); ++i) {
         b[paletteAt + i * entry] = static_cast<uint8_t>(s.palette[i]);
@@ -92,7 +84,7 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& s, const std::function<uint32_t(int
                 break;
             }
             case 16:
-                Put16(b, rowAt + x * 2, v);
+                PutLE16(b.data() + rowAt + x * 2, v);
                 break;
             case 24:
                 b[rowAt + x * 3] = static_cast<uint8_t>(v);
@@ -100,7 +92,7 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& s, const std::function<uint32_t(int
                 b[rowAt + x * 3 + 2] = static_cast<uint8_t>(v >> 16);
                 break;
             case 32:
-                Put32(b, rowAt + x * 4, v);
+                PutLE32(b.data() + rowAt + x * 4, v);
                 break;
             }
         }
@@ -194,10 +186,10 @@ TEST(BmpDecoder, ScalesNarrowChannelsAndHonoursAlpha) {
 std::vector<uint8_t> RleBmp(int bpp, int width, int height, const std::vector<uint32_t>& palette,
                             const std::vector<uint8_t>& stream) {
     std::vector<uint8_t> f = BuildBmp(BmpSpec{width, height, bpp, 40, 0, palette}, [](int, int) { return 0u; });
-    const size_t pixelsAt = f[10] | (f[11] << 8);
+    const size_t pixelsAt = GetLE16(f.data() + 10);
     f.resize(pixelsAt);
     f.insert(f.end(), stream.begin(), stream.end());
-    Put32(f, 30, bpp == 8 ? 1 : 2);
+    PutLE32(f.data() + 30, bpp == 8 ? 1 : 2);
     return f;
 }
 
@@ -264,27 +256,27 @@ TEST(BmpDecoder, RejectsBrokenFilesWithoutTouchingTheOutput) {
     const std::vector<Case> cases = {
         {"no pixel data", [](auto& f) { f.resize(54); }},
         {"last row cut short", [](auto& f) { f.resize(f.size() - 4); }},
-        {"pixel offset past the end", [](auto& f) { Put32(f, 10, 0x7FFFFFF0); }},
-        {"header longer than the file", [](auto& f) { Put32(f, 14, 1000); }},
-        {"header size 8", [](auto& f) { Put32(f, 14, 8); }},
-        {"zero width", [](auto& f) { Put32(f, 18, 0); }},
-        {"negative width", [](auto& f) { Put32(f, 18, 0xFFFFFFFB); }},
-        {"zero height", [](auto& f) { Put32(f, 22, 0); }},
-        {"height of -2^31", [](auto& f) { Put32(f, 22, 0x80000000); }},
-        {"2 bits per pixel", [](auto& f) { Put16(f, 28, 2); }},
-        {"64 bits per pixel", [](auto& f) { Put16(f, 28, 64); }},
-        {"run-length compressed", [](auto& f) { Put32(f, 30, 1); }},
-        {"embedded JPEG", [](auto& f) { Put32(f, 30, 4); }},
+        {"pixel offset past the end", [](auto& f) { PutLE32(f.data() + 10, 0x7FFFFFF0); }},
+        {"header longer than the file", [](auto& f) { PutLE32(f.data() + 14, 1000); }},
+        {"header size 8", [](auto& f) { PutLE32(f.data() + 14, 8); }},
+        {"zero width", [](auto& f) { PutLE32(f.data() + 18, 0); }},
+        {"negative width", [](auto& f) { PutLE32(f.data() + 18, 0xFFFFFFFB); }},
+        {"zero height", [](auto& f) { PutLE32(f.data() + 22, 0); }},
+        {"height of -2^31", [](auto& f) { PutLE32(f.data() + 22, 0x80000000); }},
+        {"2 bits per pixel", [](auto& f) { PutLE16(f.data() + 28, 2); }},
+        {"64 bits per pixel", [](auto& f) { PutLE16(f.data() + 28, 64); }},
+        {"run-length compressed", [](auto& f) { PutLE32(f.data() + 30, 1); }},
+        {"embedded JPEG", [](auto& f) { PutLE32(f.data() + 30, 4); }},
         {"wrong signature", [](auto& f) { f[1] = 'A'; }},
         {"only the file header", [](auto& f) { f.resize(14); }},
         {"colour table past the end",
          [](auto& f) {
-             Put16(f, 28, 8);
-             Put32(f, 46, 256);
+             PutLE16(f.data() + 28, 8);
+             PutLE32(f.data() + 46, 256);
              f.resize(60);
          }},
-        {"32768 x 32768 pixels", [](auto& f) { Put32(f, 18, 32768), Put32(f, 22, 32768); }},
-        {"100000 pixels wide", [](auto& f) { Put32(f, 18, 100000); }},
+        {"32768 x 32768 pixels", [](auto& f) { PutLE32(f.data() + 18, 32768), PutLE32(f.data() + 22, 32768); }},
+        {"100000 pixels wide", [](auto& f) { PutLE32(f.data() + 18, 100000); }},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> f = good;

@@ -8,6 +8,7 @@
 
 #include "AllocationProbe.h"
 #include "ImagingTestSupport.h"
+#include "common/ByteOrder.h"
 #include "imaging/ImageCodecs.h"
 
 namespace mellodeck {
@@ -123,11 +124,6 @@ TEST(MalformedPictures, CorruptDataIsRejected) {
     EXPECT_TRUE(Rejected(ImageKind::Gif, gif));
 }
 
-void Put16Be(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v >> 8);
-    b[at + 1] = static_cast<uint8_t>(v);
-}
-
 // Standard CRC-32 as used by PNG chunks.
 uint32_t Crc32(const uint8_t* p, size_t n) {
     uint32_t c = 0xFFFFFFFF;
@@ -178,8 +174,8 @@ TEST(MalformedPictures, OversizedHeadersAreRejectedBeforeAllocating) {
             if (sof == std::string::npos)
                 sof = Find(jpeg, "\xFF\xC2");
             ASSERT_NE(sof, std::string::npos) << file;
-            Put16Be(jpeg, sof + 5, h);
-            Put16Be(jpeg, sof + 7, w);
+            PutBE16(jpeg.data() + sof + 5, h);
+            PutBE16(jpeg.data() + sof + 7, w);
             cases.push_back({file, ImageKind::Jpeg, jpeg});
         }
     }

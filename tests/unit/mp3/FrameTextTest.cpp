@@ -47,10 +47,10 @@ TEST(FrameText, DecodesEveryEncodingAndMovesTheCursorAsDescribed) {
         {"count beyond the payload", Text("ab"), 50, 0, L"ab", 2, 0},
     };
     for (const TextCase& c : cases) {
-        TFrameCursor cursor{c.Bytes.data(), c.Bytes.data() + c.Bytes.size()};
+        ByteReader cursor(c.Bytes.data(), c.Bytes.size());
         uint8_t encoding = c.Encoding;
         EXPECT_EQ(ReadFrameText(cursor, c.Count, encoding), c.Expected) << c.Name;
-        EXPECT_EQ(static_cast<size_t>(cursor.Pos - c.Bytes.data()), c.Consumed) << c.Name;
+        EXPECT_EQ(cursor.Position(), c.Consumed) << c.Name;
         EXPECT_EQ(encoding, c.EncodingAfter) << c.Name;
     }
 }
@@ -59,13 +59,13 @@ TEST(FrameText, UnterminatedUtf16StaysPutAndUnknownEncodingsRaise) {
     std::vector<uint8_t> long16 = {0xFF, 0xFE};
     for (int i = 0; i < 300; ++i)
         long16.insert(long16.end(), {'A', 0});
-    TFrameCursor cursor{long16.data(), long16.data() + long16.size()};
+    ByteReader cursor(long16.data(), long16.size());
     uint8_t encoding = 1;
     EXPECT_EQ(ReadFrameText(cursor, kDelimited, encoding), L"") << "no terminator within 510 bytes";
-    EXPECT_EQ(cursor.Pos, long16.data());
+    EXPECT_EQ(cursor.Position(), 0u);
 
     const auto bytes = Text("abc");
-    TFrameCursor c2{bytes.data(), bytes.data() + bytes.size()};
+    ByteReader c2(bytes.data(), bytes.size());
     uint8_t four = 4;
     try {
         ReadFrameText(c2, 3, four);

@@ -157,7 +157,7 @@ TEST_F(MP3LossTest, Utf8TextOfA24TagIsWrittenAsUtf16Under23) {
     int frames = 0;
     for (size_t at = 10; at + 10 < end && bytes[at] != 0;) {
         const std::string id = bytes.substr(at, 4);
-        const uint32_t size = ReadBigEndian32(reinterpret_cast<const uint8_t*>(bytes.data()) + at + 4);
+        const uint32_t size = GetBE32(reinterpret_cast<const uint8_t*>(bytes.data()) + at + 4);
         if (id[0] == 'T' || id == "COMM" || id == "USLT") {
             EXPECT_LE(static_cast<uint8_t>(bytes[at + 10]), 1) << id;
             ++frames;
@@ -196,7 +196,7 @@ TEST_F(MP3LossTest, CompressedFramesAreReadAndKeptUntilChanged) {
     ExpectKeptBut("compressed.mp3", {"frame\tTALB\t"}, {"frame\tTALB\tChanged"});
     // The unchanged compressed title is the same bytes as before.
     const size_t at = original.find("TIT2");
-    const uint32_t size = ReadBigEndian32(reinterpret_cast<const uint8_t*>(original.data()) + at + 4);
+    const uint32_t size = GetBE32(reinterpret_cast<const uint8_t*>(original.data()) + at + 4);
     EXPECT_NE(ReadAll(Dir.Path() / "compressed.mp3").find(original.substr(at, 10 + size)), std::string::npos);
     ASSERT_TRUE(Save(file, [](TMP3MediaFormat& f) { f.Tags->Title->SetValue(L"Plain now"); }));
     ExpectKeptBut("compressed.mp3", {"frame\tTALB\t", "frame\tTIT2\t"},

@@ -13,9 +13,15 @@
 namespace mellodeck::test {
 
 ByteVector BE32(uint32_t value) {
-    return {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
+    ByteVector bytes(4);
+    PutBE32(bytes.data(), value);
+    return bytes;
 }
-ByteVector BE16(uint16_t value) { return {uint8_t(value >> 8), uint8_t(value)}; }
+ByteVector BE16(uint16_t value) {
+    ByteVector bytes(2);
+    PutBE16(bytes.data(), value);
+    return bytes;
+}
 ByteVector Text(const std::string& text) { return ByteVector(text.begin(), text.end()); }
 
 ByteVector Join(std::initializer_list<ByteVector> parts) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/ByteOrder.h"
 #include "common/TextConvert.h"
 #include "media/asf/ASFPicture.h"
 
@@ -208,7 +209,7 @@ HRESULT TStandinEditor::TakeIn(const std::u16string& name, WMT_ATTR_DATATYPE typ
     case WMT_TYPE_STRING: {
         std::u16string text;
         for (DWORD i = 0; i + 1 < length; i += 2)
-            text.push_back(static_cast<char16_t>(value[i] | (value[i + 1] << 8)));
+            text.push_back(static_cast<char16_t>(GetLE16(value + i)));
         while (!text.empty() && text.back() == 0)
             text.pop_back();
         out.Value = asf::StringValue(text);
