@@ -12,6 +12,26 @@
 namespace mellodeck {
 namespace {
 
+// Reads until count bytes arrived or the file ended, retrying interrupted calls; `read(p, n, done)` is one
+// system read of n bytes into p, done bytes in. Returns the count read, or -1 with `error` set.
+template <typename ReadCall> int64_t ReadFully(void* buffer, size_t count, uint32_t& error, ReadCall read) {
+    size_t done = 0;
+    auto* p = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t r = read(p + done, count - done, done);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            error = SystemErrorFromErrno(errno);
+            return -1;
+        }
+        if (r == 0)
+            break;
+        done += static_cast<size_t>(r);
+    }
+    return static_cast<int64_t>(done);
+}
+
 // The one place a descriptor is opened. Folders are refused the way Windows refuses them; the size found
 // on the way is kept for SizeAtOpen.
 PlatformFile OpenDescriptor(const std::wstring& path, int flags, mode_t mode, bool sequential, uint32_t& error,
@@ -107,21 +127,8 @@ int64_t PlatformFile::Read(void* buffer, size_t count) {
         FLastError = oserr::kInvalidHandle;
         return -1;
     }
-    size_t done = 0;
-    auto* p = static_cast<char*>(buffer);
-    while (done < count) {
-        ssize_t r = ::read(static_cast<int>(FHandle), p + done, count - done);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            FLastError = SystemErrorFromErrno(errno);
-            return -1;
-        }
-        if (r == 0)
-            break;
-        done += static_cast<size_t>(r);
-    }
-    return static_cast<int64_t>(done);
+    const int fd = static_cast<int>(FHandle);
+    return ReadFully(buffer, count, FLastError, [fd](char* p, size_t n, size_t) { return ::read(fd, p, n); });
 }
 
 int64_t PlatformFile::ReadAt(int64_t position, void* buffer, size_t count) {
@@ -129,21 +136,10 @@ int64_t PlatformFile::ReadAt(int64_t position, void* buffer, size_t count) {
         FLastError = FHandle < 0 ? oserr::kInvalidHandle : oserr::kInvalidParameter;
         return -1;
     }
-    size_t done = 0;
-    auto* p = static_cast<char*>(buffer);
-    while (done < count) {
-        ssize_t r = ::pread(static_cast<int>(FHandle), p + done, count - done, static_cast<off_t>(position + done));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            FLastError = SystemErrorFromErrno(errno);
-            return -1;
-        }
-        if (r == 0)
-            break;
-        done += static_cast<size_t>(r);
-    }
-    return static_cast<int64_t>(done);
+    const int fd = static_cast<int>(FHandle);
+    return ReadFully(buffer, count, FLastError, [fd, position](char* p, size_t n, size_t done) {
+        return ::pread(fd, p, n, static_cast<off_t>(position + static_cast<int64_t>(done)));
+    });
 }
 
 int64_t PlatformFile::Write(const void* buffer, size_t count) {

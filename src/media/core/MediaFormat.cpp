@@ -137,6 +137,29 @@ void TBaseMediaFormat::Reset() {
     FreeBlocks();
 }
 
+uint32_t TBaseMediaFormat::SaveAsNewFile(uint32_t context, uint32_t otherError,
+                                         const std::function<void(TSaveWriter&)>& write, int64_t* size) {
+    uint32_t error = 0;
+    bool closed = false;
+    try {
+        TTemporarySave save(FileName, WriteBufferSize);
+        write(save.Writer());
+        const int64_t written = save.Finish();
+        Close(context);
+        closed = true;
+        save.Replace();
+        if (size)
+            *size = written;
+    } catch (const ESaveFailure& failure) {
+        error = failure.Code;
+    } catch (...) {
+        error = otherError;
+    }
+    if (!closed)
+        Close(context);
+    return error;
+}
+
 // ---- preserved-block store ----------------------------------------------------------------------------
 
 bool TBaseMediaFormat::PushBlock(const uint8_t* bytes, size_t size) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/core/MediaErrors.h"
+#include "media/core/SafeSave.h"
 #include "media/core/Streams.h"
 #include "media/core/Tags.h"
 
@@ -98,6 +99,13 @@ protected:
     void SetTags(std::unique_ptr<TCommonMediaTags> tags) { Tags = std::move(tags); }
     // Reads the tags after Open: fails with the "open the file first" text when the stream is not open.
     bool ReadTags();
+    // Saves by writing a complete new file (through `write`, reading the original from Stream), then closes
+    // this format (the original must not be held open while it is renamed) and puts the new file in the
+    // original's place. Returns 0, or the system code of the step that failed (`otherError` for any other
+    // exception, such as a read error of the original); the original is then as it was. The format is
+    // closed either way; `size` receives the new file's size.
+    uint32_t SaveAsNewFile(uint32_t context, uint32_t otherError, const std::function<void(TSaveWriter&)>& write,
+                           int64_t* size = nullptr);
 
 private:
     std::vector<uint8_t> FBlocks;     // [length:uint32 native][bytes] ...

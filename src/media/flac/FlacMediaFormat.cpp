@@ -324,10 +324,7 @@ bool TFlacMediaFormat::SaveInPlace(const std::vector<uint8_t>& head, const std::
 
 bool TFlacMediaFormat::SaveRebuild(uint32_t context, const std::vector<uint8_t>& head,
                                    const std::vector<uint8_t>& comment, const std::vector<uint8_t>& picture) {
-    bool closed = false;
-    try {
-        TTemporarySave save(FileName, WriteBufferSize);
-        TSaveWriter& writer = save.Writer();
+    LastError = SaveAsNewFile(context, oserr::kReadFault, [&](TSaveWriter& writer) {
         writer.CopyRange(*Stream, 0, ID3Prefix); // the ID3v2 tag in front, as it was
         writer.Write(head);
         writer.Write(comment);
@@ -337,18 +334,7 @@ bool TFlacMediaFormat::SaveRebuild(uint32_t context, const std::vector<uint8_t>&
         writer.Write(padding);
         writer.Zeros(kRebuildPadding);
         writer.CopyRange(*Stream, AudioStart, Stream->Size());
-        save.Finish();
-        Close(context); // the original must not be held open while it is renamed
-        closed = true;
-        save.Replace();
-        LastError = 0;
-    } catch (const ESaveFailure& failure) {
-        LastError = failure.Code;
-    } catch (const std::exception&) {
-        LastError = oserr::kReadFault;
-    }
-    if (!closed)
-        Close(context);
+    });
     return LastError == 0;
 }
 

@@ -111,9 +111,8 @@ bool TMP3MediaFormat::BuildTag(std::vector<uint8_t>& image, bool& grows) {
 
 bool TMP3MediaFormat::SaveThroughTemporary(const std::vector<uint8_t>& image, uint8_t kinds) {
     const bool v1WasModified = ID3v1->Modified;
-    try {
-        TTemporarySave save(FileName, WriteBufferSize);
-        TSaveWriter& out = save.Writer();
+    int64_t written = 0;
+    LastError = SaveAsNewFile(0, kErrorSaveException, [&](TSaveWriter& out) {
         if (kinds & tkID3v2) {
             out.Write(image);
             const int64_t end = 10 + static_cast<int64_t>(ReadSyncSafe(image.data() + 6));
@@ -126,21 +125,14 @@ bool TMP3MediaFormat::SaveThroughTemporary(const std::vector<uint8_t>& image, ui
             ID3v1->SaveToBlock(block);
             out.Write(block, kID3v1Size);
         }
-        const int64_t written = save.Finish();
-        Close(0); // the original must not be held open while it is renamed
-        save.Replace();
-        FileSize = written;
-        LastError = 0;
-        PostResult = 0;
-        return true;
-    } catch (const ESaveFailure& failure) {
-        LastError = failure.Code;
-    } catch (...) {
-        LastError = kErrorSaveException;
-    }
-    ID3v1->Modified = v1WasModified;
+    }, &written);
     PostResult = static_cast<int32_t>(LastError);
-    return false;
+    if (LastError != 0) {
+        ID3v1->Modified = v1WasModified;
+        return false;
+    }
+    FileSize = written;
+    return true;
 }
 
 bool TMP3MediaFormat::SaveInPlace(const std::vector<uint8_t>& image, uint8_t kinds) {

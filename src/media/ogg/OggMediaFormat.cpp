@@ -298,10 +298,7 @@ bool TOggMediaFormat::SaveTags(uint32_t context) {
     const auto pages = PaginateSegments(layout, lacing, data);
     const int32_t delta = static_cast<int32_t>(pages.size()) - static_cast<int32_t>(FCommentPages.size());
 
-    bool closed = false;
-    try {
-        TTemporarySave save(FileName, WriteBufferSize);
-        TSaveWriter& writer = save.Writer();
+    LastError = SaveAsNewFile(context, oserr::kReadFault, [&](TSaveWriter& writer) {
         writer.CopyRange(*Stream, 0, firstPage.Offset);
         for (const auto& page : pages)
             writer.Write(page);
@@ -312,18 +309,7 @@ bool TOggMediaFormat::SaveTags(uint32_t context) {
         else
             CopyPagesRenumbered(*Stream, size, FSerial, delta,
                                 [&writer](const uint8_t* bytes, size_t count) { writer.Write(bytes, count); });
-        save.Finish();
-        Close(context); // the original must not be held open while it is renamed
-        closed = true;
-        save.Replace();
-        LastError = 0;
-    } catch (const ESaveFailure& failure) {
-        LastError = failure.Code;
-    } catch (const std::exception&) {
-        LastError = oserr::kReadFault;
-    }
-    if (!closed)
-        Close(context);
+    });
     PostResult = static_cast<int32_t>(LastError);
     return LastError == 0;
 }
