@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "media/core/MediaErrors.h"
+
 namespace mellodeck::asf {
 
 // Attribute value types as stored in the file (the runtime numbers them differently: see WMTypeOf).
@@ -56,11 +58,8 @@ constexpr uint64_t kASFMaxHeaderSize = 64ull << 20;
 // Most objects in the header or its extension, and most attribute records in one object.
 constexpr uint32_t kASFMaxObjects = 100000;
 
-// Error codes: the system's file error codes, and these of our own.
-constexpr uint32_t kASFErrorNotASF = 0x20000001;      // no header object at the start
-constexpr uint32_t kASFErrorBadHeader = 0x20000002;   // an object's size or a record overruns its parent
-constexpr uint32_t kASFErrorTooLarge = 0x20000003;    // a header bigger than kASFMaxHeaderSize
-constexpr uint32_t kASFErrorCannotWrite = 0x20000004; // a value or name too long for any object
+// Error codes: the system's file error codes, and the kASFError codes of the library's table
+// (media/core/MediaErrors.h).
 
 class TASFFile {
 public:

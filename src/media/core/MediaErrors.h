@@ -26,6 +26,12 @@ inline constexpr uint32_t kErrorSaveException = 0x10000007;
 inline constexpr uint32_t kErrorLayoutNotWritable = 0x10000008;
 // Ogg header pages interleaved with another logical stream: the file is read but not rewritten.
 inline constexpr uint32_t kErrorOggLayout = 0x10000009;
+// The ASF header reader and writer (WMA, WMV): no header object at the start; an object's size or a record
+// overruns its parent; a header bigger than the reader takes; a value or name too long for any object.
+inline constexpr uint32_t kASFErrorNotASF = 0x20000001;
+inline constexpr uint32_t kASFErrorBadHeader = 0x20000002;
+inline constexpr uint32_t kASFErrorTooLarge = 0x20000003;
+inline constexpr uint32_t kASFErrorCannotWrite = 0x20000004;
 
 class EMediaError : public std::runtime_error {
 public:

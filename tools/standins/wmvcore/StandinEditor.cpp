@@ -52,11 +52,11 @@ bool Refused(const std::u16string& name) {
 
 HRESULT FromError(uint32_t code) {
     switch (code) {
-    case asf::kASFErrorNotASF:
+    case kASFErrorNotASF:
         return NS_E_INVALID_INPUT_FORMAT;
-    case asf::kASFErrorBadHeader:
-    case asf::kASFErrorTooLarge:
-    case asf::kASFErrorCannotWrite:
+    case kASFErrorBadHeader:
+    case kASFErrorTooLarge:
+    case kASFErrorCannotWrite:
         return NS_E_INVALID_DATA;
     default:
         return code ? HRESULT_FROM_WIN32(code) : E_FAIL;
