@@ -133,6 +133,8 @@ public:
     bool Decode(const uint8_t* bytes, TMPEGHeader& h) {
         uint32_t key;
         std::memcpy(&key, bytes, 4);
+        if (key == kEmpty)
+            return false; // four 0xFF bytes in the file must not find an empty entry
         for (int i = 0; i < 2; ++i) {
             if (FKeys[i] == key) {
                 h = FHeaders[i];
@@ -149,7 +151,8 @@ public:
 
 private:
     // Four 0xFF bytes never decode (bit-rate index 15), so they mark an empty entry.
-    uint32_t FKeys[2] = {0xFFFFFFFFu, 0xFFFFFFFFu};
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    uint32_t FKeys[2] = {kEmpty, kEmpty};
     TMPEGHeader FHeaders[2];
     int FNext = 0;
 };

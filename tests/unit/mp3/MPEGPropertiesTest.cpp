@@ -245,6 +245,8 @@ TEST_F(MPEGTest, AfterLostSyncTheWalkFindsTheSameHeadersAsAByteByByteScan) {
     cases.push_back({"constant rate", Cat({CbrFrames(30), zerosWithSyncBytes(70000), CbrFrames(30)}), true});
     cases.push_back(
         {"cut header", Cat({CbrFrames(20), zerosWithSyncBytes(5000), FastFrames(3), {0xFF, 0xFB, 0xA0}}), false});
+    // A frame followed by a run of 0xFF bytes, where four of them stand in the place of the next header.
+    cases.push_back({"0xFF run", Cat({CbrFrames(20), std::vector<uint8_t>(64, 0xFF), FastFrames(5)}), false});
     int index = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.bytes.size()) + " bytes");
