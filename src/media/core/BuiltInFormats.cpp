@@ -13,6 +13,9 @@ void RegisterBuiltInFormats(TMediaManager& manager) {
                            L"Marquill.Ogg.audio.file");
     manager.RegisterFormat(".flac", [] { return std::make_unique<TFlacMediaFormat>(); }, L"Flac Audio File",
                            L"Marquill.Flac.audio.file");
+    // The MPEG-4 writer's settings, as every start of the library has them.
+    MPEG4FreeAtomSize = 2048;
+    MPEG4MaxInPlaceGap = 32768;
     manager.RegisterFormat(".m4a", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File",
                            L"Marquill.MPEG4.audio.file");
     manager.RegisterFormat(".m4p", [] { return std::make_unique<TMPEG4MediaFormat>(); }, L"MPEG-4 AAC Audio File",

@@ -4,7 +4,6 @@
 #include <cwctype>
 
 #include "common/FileUtils.h"
-#include "media/mp4/MPEG4MediaFormat.h"
 
 namespace mellodeck {
 namespace {
@@ -106,8 +105,6 @@ void MediaLibraryStart() {
     PlatformUseDefaultThreadLocale();
     gManager = std::make_unique<TMediaManager>();
     RegisterBuiltInFormats(*gManager);
-    MPEG4FreeAtomSize = 2048;
-    MPEG4MaxInPlaceGap = 32768;
 }
 
 void MediaLibraryEnd() {
