@@ -132,11 +132,6 @@ void TTemporarySave::Replace() {
 
 // ---- TInPlaceSave --------------------------------------------------------------------------------------
 
-TInPlaceSave::~TInPlaceSave() {
-    FWriter.reset();
-    FStream.reset();
-}
-
 void TInPlaceSave::Keep(TStream& source, int64_t offset, int64_t count) {
     Region region{offset, std::vector<uint8_t>(static_cast<size_t>(std::max<int64_t>(count, 0)))};
     if (count > 0) {
@@ -147,31 +142,30 @@ void TInPlaceSave::Keep(TStream& source, int64_t offset, int64_t count) {
     FKept.push_back(std::move(region));
 }
 
-TSaveWriter& TInPlaceSave::Open() {
-    CheckSaveStep(savestep::kOpenForWriting);
-    FStream = std::make_unique<TBufferedFileWriteStream>(FFileName, FBufferSize, false);
-    if (FStream->ErrorCode || !FStream->IsOpen()) {
-        const uint32_t code = FStream->ErrorCode;
-        FStream.reset();
-        throw ESaveFailure(code ? code : oserr::kAccessDenied, L"open-for-writing");
-    }
-    FWriter = std::make_unique<TSaveWriter>(*FStream);
-    return *FWriter;
-}
+uint32_t TInPlaceSave::Overwrite(const std::function<void(TSaveWriter&)>& write, int64_t& size) {
+    uint32_t error = 0;
+    try {
+        CheckSaveStep(savestep::kOpenForWriting);
+        TBufferedFileWriteStream file(FFileName, FBufferSize, false);
+        if (file.ErrorCode || !file.IsOpen())
+            throw ESaveFailure(file.ErrorCode ? file.ErrorCode : oserr::kAccessDenied, L"open-for-writing");
+        TSaveWriter writer(file);
+        write(writer);
+        writer.Flush();
+        size = file.Size();
+        return 0;
+    } catch (const ESaveFailure& failure) { // the failed stream is gone, what it held written out
 
-int64_t TInPlaceSave::Finish() {
-    FWriter->Flush();
-    const int64_t size = FStream->Size();
-    FWriter.reset();
-    FStream.reset();
-    return size;
+        error = failure.Code;
+    } catch (...) {
+        error = kErrorSaveException;
+    }
+    Restore();
+    return error;
 }
 
 void TInPlaceSave::Restore() {
-    // Whatever reached the file goes out first (a stream flushes as it is freed), then the old bytes go
-    // back over it through a fresh handle: the failed one refuses further writes.
-    FWriter.reset();
-    FStream.reset();
+    // The old bytes go back through a fresh handle: the failed one refuses further writes.
     TBufferedFileWriteStream file(FFileName, FBufferSize, false);
     bool ok = file.ErrorCode == 0;
     for (const Region& region : FKept)

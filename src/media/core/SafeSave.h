@@ -100,24 +100,21 @@ class TInPlaceSave {
 public:
     TInPlaceSave(const std::wstring& fileName, int32_t bufferSize, int64_t originalSize)
         : FFileName(fileName), FBufferSize(bufferSize), FOriginalSize(originalSize) {}
-    // Closes the file; what was written stays.
-    ~TInPlaceSave();
     TInPlaceSave(const TInPlaceSave&) = delete;
     TInPlaceSave& operator=(const TInPlaceSave&) = delete;
 
     // Keeps `count` bytes of the original at `offset`, read from `source`, to put back should the save
-    // fail. Call before Open. Throws EStreamError when they cannot be read.
+    // fail. Call before Overwrite. Throws EStreamError when they cannot be read.
     void Keep(TStream& source, int64_t offset, int64_t count);
-    // Opens the original for writing (the caller's own handles on it closed or sharing writes). Throws
-    // ESaveFailure.
-    TSaveWriter& Open();
-    // Flushes and closes; returns the file's size. Throws ESaveFailure.
-    int64_t Finish();
-    // After a failure: puts the kept bytes back and the original size, through a fresh handle. Logs what
-    // cannot be restored.
-    void Restore();
+    // Opens the original for writing (the caller's own handles on it closed or sharing writes), lets
+    // `write` overwrite it, flushes and closes. Returns 0 with `size` set to the file's size, or the system
+    // code of the step that failed (kErrorSaveException for an error without one); the kept bytes and the
+    // original size are then put back through a fresh handle (what cannot be restored is logged).
+    uint32_t Overwrite(const std::function<void(TSaveWriter&)>& write, int64_t& size);
 
 private:
+    void Restore();
+
     struct Region {
         int64_t Offset;
         std::vector<uint8_t> Bytes;
@@ -126,8 +123,6 @@ private:
     int32_t FBufferSize;
     int64_t FOriginalSize;
     std::vector<Region> FKept;
-    std::unique_ptr<TBufferedFileWriteStream> FStream;
-    std::unique_ptr<TSaveWriter> FWriter;
 };
 
 // Puts a finished temporary file in place of fileName: the original moves to a backup name, the temporary

@@ -301,25 +301,19 @@ bool TFlacMediaFormat::SaveInPlace(const std::vector<uint8_t>& head, const std::
         return false;
     }
     Stream.reset(); // the original is written through the save's own handle
-    try {
-        TSaveWriter& writer = save.Open();
-        writer.Seek(ID3Prefix);
-        writer.Write(head);
-        writer.Write(comment);
-        writer.Write(picture);
-        std::vector<uint8_t> padding;
-        AppendBlockHeader(padding, kLastBlockFlag | kTypePadding, static_cast<uint32_t>(gap));
-        writer.Write(padding);
-        writer.Zeros(gap);
-        FileSize = save.Finish();
-        return true;
-    } catch (const ESaveFailure& failure) {
-        LastError = failure.Code;
-    } catch (const std::exception&) {
-        LastError = kErrorSaveException;
-    }
-    save.Restore();
-    return false;
+    LastError = save.Overwrite(
+        [&](TSaveWriter& writer) {
+            writer.Seek(ID3Prefix);
+            writer.Write(head);
+            writer.Write(comment);
+            writer.Write(picture);
+            std::vector<uint8_t> padding;
+            AppendBlockHeader(padding, kLastBlockFlag | kTypePadding, static_cast<uint32_t>(gap));
+            writer.Write(padding);
+            writer.Zeros(gap);
+        },
+        FileSize);
+    return LastError == 0;
 }
 
 bool TFlacMediaFormat::SaveRebuild(uint32_t context, const std::vector<uint8_t>& head,

@@ -141,7 +141,6 @@ bool TMP3MediaFormat::SaveInPlace(const std::vector<uint8_t>& image, uint8_t kin
     const int64_t audioStart = MPEGProperties->FirstFrameOffset;
     const bool v1WasModified = ID3v1->Modified;
     TInPlaceSave save(FileName, WriteBufferSize, oldSize);
-    bool ok = false;
     try {
         // What the save overwrites is kept, so that a failure can put it back.
         if (kinds & tkID3v2)
@@ -155,32 +154,26 @@ bool TMP3MediaFormat::SaveInPlace(const std::vector<uint8_t>& image, uint8_t kin
         return false;
     }
     Stream.reset(); // the original is written through the save's own handle
-    try {
-        TSaveWriter& out = save.Open();
-        if (kinds & tkID3v2) {
-            out.Seek(0);
-            out.Write(image);
-            out.Zeros(audioStart - static_cast<int64_t>(image.size()));
-        }
-        out.Seek(hadID3v1 ? oldSize - static_cast<int64_t>(kID3v1Size) : oldSize);
-        if (kinds & tkID3v1) {
-            uint8_t block[kID3v1Size];
-            ID3v1->SaveToBlock(block);
-            out.Write(block, kID3v1Size);
-        } else if (hadID3v1) {
-            out.Truncate();
-        }
-        FileSize = save.Finish();
-        ok = true;
-    } catch (const ESaveFailure& failure) {
-        LastError = failure.Code;
-    } catch (...) {
-        LastError = kErrorSaveException;
-    }
-    if (!ok) {
-        save.Restore();
+    LastError = save.Overwrite(
+        [&](TSaveWriter& out) {
+            if (kinds & tkID3v2) {
+                out.Seek(0);
+                out.Write(image);
+                out.Zeros(audioStart - static_cast<int64_t>(image.size()));
+            }
+            out.Seek(hadID3v1 ? oldSize - static_cast<int64_t>(kID3v1Size) : oldSize);
+            if (kinds & tkID3v1) {
+                uint8_t block[kID3v1Size];
+                ID3v1->SaveToBlock(block);
+                out.Write(block, kID3v1Size);
+            } else if (hadID3v1) {
+                out.Truncate();
+            }
+        },
+        FileSize);
+    const bool ok = LastError == 0;
+    if (!ok)
         ID3v1->Modified = v1WasModified;
-    }
     PostResult = static_cast<int32_t>(LastError);
     Close(0);
     return ok;

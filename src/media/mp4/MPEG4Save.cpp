@@ -135,20 +135,14 @@ bool TMPEG4MediaFormat::SaveInPlace(const std::vector<uint8_t>& newMeta) {
     TInPlaceSave save(FileName, WriteBufferSize, FileSize);
     save.Keep(*Stream, offset, MetaAtom->Size); // the bytes being replaced
     Stream.reset(); // the original is written through the save's own handle
-    try {
-        TSaveWriter& writer = save.Open();
-        writer.Seek(offset);
-        writer.Write(newMeta);
-        FileSize = save.Finish();
-        return true;
-    } catch (const ESaveFailure& failure) {
-        LastError = failure.Code;
-    } catch (const std::exception&) {
-        LastError = kErrorSaveException;
-    }
-    save.Restore();
+    LastError = save.Overwrite(
+        [&](TSaveWriter& writer) {
+            writer.Seek(offset);
+            writer.Write(newMeta);
+        },
+        FileSize);
     PostResult = static_cast<int32_t>(LastError);
-    return false;
+    return LastError == 0;
 }
 
 bool TMPEG4MediaFormat::SaveRebuilt(const std::vector<uint8_t>& newAtom, TQTAtom* target) {
