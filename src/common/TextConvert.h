@@ -22,5 +22,7 @@ std::wstring Utf8ToWide(const char* text, size_t length);
 // the system's best-fit character where it has one, else the code page's default, usually "?").
 std::string WideToAnsi(const std::wstring& text);
 std::wstring AnsiToWide(const std::string& text);
+// The same over `length` bytes at `text`, for text inside larger buffers.
+std::wstring AnsiToWide(const char* text, size_t length);
 
 } // namespace mellodeck

@@ -1,8 +1,9 @@
 // mellodeck-bench: our tag library against TagLib and against a plain read of the same bytes, over the
 // generated set (tests/bench/make-bench-set.sh) and the junk file (tests/bench/make-junk-file.sh).
 //   mellodeck-bench [--rounds N] [--junk FILE] <set-dir>
-//   mellodeck-bench --pass ours|panel|taglib|plain|walk|junk [--kind KIND] [--junk FILE] <set-dir>
-//       one untimed pass of one reader (over the files of one kind), for profilers such as callgrind
+//   mellodeck-bench --pass ours|panel|taglib|plain|walk|junk [--kind KIND] [--rounds N] [--junk FILE] <set-dir>
+//       untimed passes of one reader (over the files of one kind; one pass unless --rounds), for profilers
+//       such as callgrind or perf
 // Measures, each reader side by side in the same run:
 //   (1) tags only (pictures ignored), files per second, ours / TagLib
 //   (2) the panel's read on a track change, median ms per file
@@ -59,12 +60,16 @@ template <class F> TSample Measure(F&& fn) {
     return {Now(CLOCK_THREAD_CPUTIME_ID) - c0, Now(CLOCK_MONOTONIC) - w0};
 }
 
-TSample Min(const TSample& a, const TSample& b) { return {std::min(a.Cpu, b.Cpu), std::min(a.Wall, b.Wall)}; }
+TSample Min(const TSample& a, const TSample& b) {
+    return {std::min(a.Cpu, b.Cpu), std::min(a.Wall, b.Wall)};
+}
 constexpr TSample kNoSample{std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
 
 using TReader = std::function<bool(const TBenchFile&)>;
 
-[[noreturn]] void Fail(const std::string& what) { throw std::runtime_error(what); }
+[[noreturn]] void Fail(const std::string& what) {
+    throw std::runtime_error(what);
+}
 
 // One pass over the files; the time of each kind of file and of the whole pass.
 struct TPass {
@@ -113,7 +118,8 @@ double Percentile(std::vector<double> v, double p) {
 }
 
 size_t CountKind(const std::vector<TBenchFile>& files, const std::string& kind) {
-    return static_cast<size_t>(std::count_if(files.begin(), files.end(), [&](const TBenchFile& f) { return f.Kind == kind; }));
+    return static_cast<size_t>(
+        std::count_if(files.begin(), files.end(), [&](const TBenchFile& f) { return f.Kind == kind; }));
 }
 
 // ---- checks before timing: every file reads, and both tag readers see the same tags ------------------
@@ -122,7 +128,9 @@ size_t CountKind(const std::vector<TBenchFile>& files, const std::string& kind) 
 // pictures only from its own application block, and its Ogg Vorbis format none, so the standard FLAC
 // picture blocks and Vorbis picture fields of the set are read by TagLib alone.
 // Every kind carries its cover the standard way (APIC, PICTURE block, METADATA_BLOCK_PICTURE, covr).
-bool CoverExpected(const TBenchFile&) { return true; }
+bool CoverExpected(const TBenchFile&) {
+    return true;
+}
 
 void CheckReaders(const std::vector<TBenchFile>& files) {
     size_t sameTexts = 0, closeDurations = 0, covers = 0, coversExpected = 0;
@@ -409,14 +417,14 @@ double RunAndPrintMemory(const std::string& setDir) {
 
 int Usage() {
     std::fputs("usage: mellodeck-bench [--rounds N] [--junk FILE] <set-dir>\n"
-               "       mellodeck-bench --pass ours|panel|taglib|plain|walk|junk [--kind KIND] [--junk FILE]\n"
-               "                       <set-dir>\n",
+               "       mellodeck-bench --pass ours|panel|taglib|plain|walk|junk [--kind KIND] [--rounds N]\n"
+               "                       [--junk FILE] <set-dir>\n",
                stderr);
     return 2;
 }
 
-// One pass without timing, for a profiler.
-int RunPass(const std::string& reader, const std::string& kind, const std::vector<TBenchFile>& files,
+// Passes without timing, for a profiler.
+int RunPass(const std::string& reader, const std::string& kind, int rounds, const std::vector<TBenchFile>& files,
             const TBenchFile& walk, const std::string& junk) {
     StartOurLibrary();
     bool (*read)(const TBenchFile&, TReadSummary*) = nullptr;
@@ -429,19 +437,21 @@ int RunPass(const std::string& reader, const std::string& kind, const std::vecto
     else if (reader != "plain")
         return Usage();
     size_t count = 0;
-    if (reader == "walk") {
-        count = read(walk, nullptr) ? 1 : 0;
-    } else if (reader == "junk") {
-        if (junk.empty())
-            return Usage();
-        count = read(MakeBenchFile(junk, "junk"), nullptr) ? 1 : 0;
-    } else {
-        for (const TBenchFile& f : files) {
-            if (!kind.empty() && f.Kind != kind)
-                continue;
-            if (!(read ? read(f, nullptr) : ReadPlain(f)))
-                Fail(reader + " could not read " + f.Path);
-            ++count;
+    for (int round = 0; round < rounds; ++round) {
+        if (reader == "walk") {
+            count = read(walk, nullptr) ? 1 : 0;
+        } else if (reader == "junk") {
+            if (junk.empty())
+                return Usage();
+            count = read(MakeBenchFile(junk, "junk"), nullptr) ? 1 : 0;
+        } else {
+            for (const TBenchFile& f : files) {
+                if (!kind.empty() && f.Kind != kind)
+                    continue;
+                if (!(read ? read(f, nullptr) : ReadPlain(f)))
+                    Fail(reader + " could not read " + f.Path);
+                ++count;
+            }
         }
     }
     std::printf("%zu files read (checksum %llu)\n", count, static_cast<unsigned long long>(gChecksum));
@@ -449,7 +459,7 @@ int RunPass(const std::string& reader, const std::string& kind, const std::vecto
 }
 
 int Run(int argc, char** argv) {
-    int rounds = 7;
+    int rounds = 0; // 0: the default, 7 timed rounds or one untimed pass
     std::string setDir, pass, kind, junk;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -471,7 +481,9 @@ int Run(int argc, char** argv) {
     const std::vector<TBenchFile> files = LoadFileSet(setDir);
     const TBenchFile walk = MakeBenchFile(setDir + "/" + kWalkFile, "walk");
     if (!pass.empty())
-        return RunPass(pass, kind, files, walk, junk);
+        return RunPass(pass, kind, std::max(1, rounds), files, walk, junk);
+    if (rounds == 0)
+        rounds = 7;
     int64_t bytes = 0;
     for (const TBenchFile& f : files)
         bytes += f.Size;

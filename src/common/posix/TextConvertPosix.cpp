@@ -13,12 +13,11 @@ std::string WideToAnsi(const std::wstring& text) {
     return out;
 }
 
-std::wstring AnsiToWide(const std::string& text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (char c : text)
-        out += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return out;
+std::wstring AnsiToWide(const std::string& text) { return AnsiToWide(text.data(), text.size()); }
+
+std::wstring AnsiToWide(const char* text, size_t length) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    return std::wstring(bytes, bytes + length);
 }
 
 } // namespace mellodeck

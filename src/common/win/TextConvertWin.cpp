@@ -1,6 +1,8 @@
 // The 8-bit code page on Windows: the process's ANSI code page (CP_ACP).
 #include <windows.h>
 
+#include <climits>
+
 #include "common/TextConvert.h"
 
 namespace mellodeck {
@@ -18,15 +20,17 @@ std::string WideToAnsi(const std::wstring& text) {
     return out;
 }
 
-std::wstring AnsiToWide(const std::string& text) {
-    if (text.empty())
+std::wstring AnsiToWide(const std::string& text) { return AnsiToWide(text.data(), text.size()); }
+
+std::wstring AnsiToWide(const char* text, size_t length) {
+    if (length == 0 || length > static_cast<size_t>(INT_MAX))
         return std::wstring();
-    const int size = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    const int size = static_cast<int>(length);
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, size, nullptr, 0);
     if (n <= 0)
         return std::wstring();
     std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, out.data(), n);
+    MultiByteToWideChar(CP_ACP, 0, text, size, out.data(), n);
     return out;
 }
 

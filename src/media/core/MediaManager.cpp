@@ -12,10 +12,16 @@ std::unique_ptr<TMediaManager> gManager;
 std::unique_ptr<TImageTagLimiter> gLimiter;
 std::mutex gJpegLock;
 
-std::wstring Lower(const std::wstring& s) {
-    std::wstring r = s;
-    std::transform(r.begin(), r.end(), r.begin(), [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    return r;
+// Whether a registered extension (ASCII, such as ".mp3") is `wanted`, ignoring case; compared in place,
+// since every open of a file asks.
+bool SameExtension(const std::string& registered, const std::wstring& wanted) {
+    if (registered.size() != wanted.size())
+        return false;
+    for (size_t i = 0; i < wanted.size(); ++i)
+        if (std::towlower(static_cast<wint_t>(static_cast<unsigned char>(registered[i]))) !=
+            std::towlower(static_cast<wint_t>(wanted[i])))
+            return false;
+    return true;
 }
 
 std::wstring Trim(const std::wstring& s) {
@@ -38,18 +44,16 @@ void TMediaManager::RegisterFormat(const std::string& extension, TMediaFormatFac
 bool TMediaManager::IsSupportedExtension(const std::wstring& extension) const {
     if (Trim(extension).empty())
         return false;
-    const std::wstring wanted = Lower(extension);
     for (const auto& r : FRegistrations)
-        if (Lower(AnsiToWide(r.Extension)) == wanted)
+        if (SameExtension(r.Extension, extension))
             return true;
     return false;
 }
 
 std::unique_ptr<TBaseMediaFormat> TMediaManager::CreateFormat(const std::wstring& extension, bool ignorePictures,
                                                               const std::wstring& fileName) const {
-    const std::wstring wanted = Lower(extension);
     for (const auto& r : FRegistrations) {
-        if (Lower(AnsiToWide(r.Extension)) != wanted)
+        if (!SameExtension(r.Extension, extension))
             continue;
         std::unique_ptr<TBaseMediaFormat> format = r.Factory();
         if (ignorePictures)

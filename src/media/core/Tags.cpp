@@ -179,7 +179,9 @@ void TBasePictureTag::Remove(TPictureItem* item) {
 
 // ---- TCommonMediaTags ---------------------------------------------------------------------------------
 
-TCommonMediaTags::TCommonMediaTags(TBaseMediaFormat* format) : Format(format) {}
+TCommonMediaTags::TCommonMediaTags(TBaseMediaFormat* format) : Format(format) {
+    TagList.reserve(32); // the most slots a format's container makes: one allocation per open
+}
 
 TCommonMediaTags::~TCommonMediaTags() {
     for (TBaseTag* tag : TagList)

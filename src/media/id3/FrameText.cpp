@@ -27,12 +27,32 @@ int ByteOrderMark(const uint8_t* p, size_t left) {
     return 0;
 }
 
+// `units` UTF-16 code units at p, decoded straight into wide text (surrogate pairs joined where wchar_t holds
+// code points, a lone half becoming U+FFFD).
 std::wstring UnitsToWide(const uint8_t* p, size_t units, bool bigEndian) {
-    std::u16string s;
-    s.reserve(units);
-    for (size_t i = 0; i < units; ++i)
-        s.push_back(static_cast<char16_t>(Unit(p + 2 * i, bigEndian)));
-    return WideFromUtf16(s);
+    std::wstring out;
+    out.resize(units);
+    size_t n = 0;
+    for (size_t i = 0; i < units; ++i) {
+        const uint32_t u = Unit(p + 2 * i, bigEndian);
+        if constexpr (sizeof(wchar_t) != 2) {
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+                const uint32_t low = Unit(p + 2 * (i + 1), bigEndian);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    out[n++] = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                    ++i;
+                    continue;
+                }
+            }
+            if (u >= 0xD800 && u <= 0xDFFF) {
+                out[n++] = static_cast<wchar_t>(0xFFFD);
+                continue;
+            }
+        }
+        out[n++] = static_cast<wchar_t>(u);
+    }
+    out.resize(n);
+    return out;
 }
 
 void CheckEncoding(uint8_t encoding) {
@@ -47,7 +67,7 @@ std::wstring ReadLatin1(ByteReader& c, int count) {
         size_t n = 0;
         while (n < left && !IsLineEnd(start[n]))
             ++n;
-        std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(start), n));
+        std::wstring text = AnsiToWide(reinterpret_cast<const char*>(start), n);
         size_t used = n;
         if (n < left) {
             if (start[n] == 13 && n + 1 < left && start[n + 1] == 10)
@@ -58,7 +78,7 @@ std::wstring ReadLatin1(ByteReader& c, int count) {
         return text;
     }
     const size_t n = std::min<size_t>(static_cast<size_t>(count), left);
-    std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(start), n));
+    std::wstring text = AnsiToWide(reinterpret_cast<const char*>(start), n);
     c.Skip(n);
     TrimTrailingControls(text);
     return text;
@@ -85,17 +105,16 @@ std::wstring ReadUtf16(ByteReader& c, int count, uint8_t original) {
     }
     const size_t n = std::min<size_t>(static_cast<size_t>(count), left);
     if (mark) {
-        size_t i = 2;
-        std::u16string units;
+        size_t i = 2, units = 0;
         while (i + 1 < n) {
             const uint16_t u = Unit(start + i, bigEndian);
             i += 2;
             if (IsLineEnd(u))
                 break;
-            units.push_back(static_cast<char16_t>(u));
+            ++units;
         }
         c.Skip(std::min(i, n));
-        return WideFromUtf16(units);
+        return UnitsToWide(start + 2, units, bigEndian);
     }
     std::wstring text = UnitsToWide(start, n / 2, bigEndian);
     c.Skip(n);
@@ -110,7 +129,7 @@ std::wstring ReadUtf8(ByteReader& c, int count) {
         size_t n = 0;
         while (n < left && start[n] != 0)
             ++n;
-        std::wstring text = Utf8ToWide(std::string(reinterpret_cast<const char*>(start), n));
+        std::wstring text = Utf8ToWide(reinterpret_cast<const char*>(start), n);
         c.Skip(n < left ? n + 1 : n);
         return text;
     }
@@ -118,7 +137,7 @@ std::wstring ReadUtf8(ByteReader& c, int count) {
     c.Skip(n);
     while (n > 0 && start[n - 1] == 0) // a terminator some writers add is not part of the text
         --n;
-    return Utf8ToWide(std::string(reinterpret_cast<const char*>(start), n));
+    return Utf8ToWide(reinterpret_cast<const char*>(start), n);
 }
 
 } // namespace
@@ -156,7 +175,7 @@ std::wstring ReadFrameText(ByteReader& cursor, int count, uint8_t& encoding) {
 std::wstring DecodeFrameBytes(const uint8_t* data, size_t size, uint8_t encoding) {
     CheckEncoding(encoding);
     switch (encoding) {
-    case 0: return AnsiToWide(std::string(reinterpret_cast<const char*>(data), size));
+    case 0: return AnsiToWide(reinterpret_cast<const char*>(data), size);
     case 1:
     case 2: {
         const int mark = ByteOrderMark(data, size);
@@ -164,7 +183,7 @@ std::wstring DecodeFrameBytes(const uint8_t* data, size_t size, uint8_t encoding
         const size_t skip = mark ? 2 : 0;
         return UnitsToWide(data + skip, (size - skip) / 2, bigEndian);
     }
-    default: return Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
+    default: return Utf8ToWide(reinterpret_cast<const char*>(data), size);
     }
 }
 
@@ -211,29 +230,6 @@ void AppendFrameText(std::vector<uint8_t>& out, const std::wstring& text, uint8_
         break;
     }
     }
-}
-
-std::wstring WideFromUtf16(const std::u16string& units) {
-    std::wstring out;
-    out.reserve(units.size());
-    if constexpr (sizeof(wchar_t) == 2) {
-        for (char16_t u : units)
-            out.push_back(static_cast<wchar_t>(u));
-    } else {
-        for (size_t i = 0; i < units.size(); ++i) {
-            const uint32_t u = units[i];
-            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-                units[i + 1] <= 0xDFFF) {
-                out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
-                ++i;
-            } else if (u >= 0xD800 && u <= 0xDFFF) {
-                out.push_back(static_cast<wchar_t>(0xFFFD)); // a lone half of a pair
-            } else {
-                out.push_back(static_cast<wchar_t>(u));
-            }
-        }
-    }
-    return out;
 }
 
 std::u16string Utf16FromWide(const std::wstring& text) {
@@ -298,34 +294,27 @@ std::vector<std::wstring> ReadFrameTextValues(const uint8_t* data, size_t size, 
     CheckEncoding(encoding);
     const uint8_t original = encoding;
     const bool wide = original == 1 || original == 2;
-    // Where each value ends: a zero byte, or a zero unit at an even offset for UTF-16.
-    std::vector<std::pair<size_t, size_t>> pieces; // begin, end
-    size_t begin = 0;
-    if (wide) {
-        for (size_t i = 0; i + 1 < size; i += 2)
-            if (data[i] == 0 && data[i + 1] == 0) {
-                pieces.emplace_back(begin, i);
-                begin = i + 2;
-            }
-    } else {
-        for (size_t i = 0; i < size; ++i)
-            if (data[i] == 0) {
-                pieces.emplace_back(begin, i);
-                begin = i + 1;
-            }
-    }
-    pieces.emplace_back(begin, size);
+    // Each value ends at a zero byte, or at a zero unit at an even offset for UTF-16; the last one at the
+    // end of the data. The first value is always taken (the frame's own text, perhaps empty); after it an
+    // empty value (a terminator at the end, or two in a row) is not.
     std::vector<std::wstring> values;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        const auto [from, to] = pieces[i];
-        if (i > 0 && from == to)
-            continue; // a terminator at the end, or an empty value between two others
+    const size_t step = wide ? 2 : 1;
+    size_t begin = 0;
+    auto take = [&](size_t from, size_t to) {
+        if (!values.empty() && from == to)
+            return;
         ByteReader cursor(data + from, to - from);
         uint8_t e = original;
         values.push_back(ReadFrameText(cursor, static_cast<int>(to - from), e));
-        if (i == 0)
+        if (values.size() == 1)
             encoding = e;
-    }
+    };
+    for (size_t i = 0; i + step <= size; i += step)
+        if (data[i] == 0 && (!wide || data[i + 1] == 0)) {
+            take(begin, i);
+            begin = i + step;
+        }
+    take(begin, size);
     return values;
 }
 
@@ -340,7 +329,7 @@ std::vector<uint8_t> Utf8StringsToUtf16(const uint8_t* p, size_t n, size_t count
         size_t end = at;
         while (end < n && p[end] != 0)
             ++end;
-        const std::wstring text = Utf8ToWide(std::string(reinterpret_cast<const char*>(p + at), end - at));
+        const std::wstring text = Utf8ToWide(reinterpret_cast<const char*>(p + at), end - at);
         AppendFrameText(out, text, 1, false);
         if (end >= n) {
             at = n + 1;

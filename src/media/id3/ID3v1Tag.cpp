@@ -24,7 +24,7 @@ std::wstring FieldText(const uint8_t* p, size_t width) {
     size_t n = 0;
     while (n < width && p[n] != 0)
         ++n;
-    std::wstring text = AnsiToWide(std::string(reinterpret_cast<const char*>(p), n));
+    std::wstring text = AnsiToWide(reinterpret_cast<const char*>(p), n);
     TrimTrailingControls(text);
     return text;
 }

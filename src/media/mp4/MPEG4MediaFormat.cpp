@@ -366,7 +366,7 @@ void TMPEG4MediaFormat::ReadItem(TQTAtom* node) {
     if (type == item::kEncoderTool) {
         TMPEG4DataAtom data;
         if (FirstDataAtom(bytes.data(), bytes.size(), data))
-            EncoderName = Utf8ToWide(std::string(reinterpret_cast<const char*>(data.Payload), data.Length));
+            EncoderName = Utf8ToWide(reinterpret_cast<const char*>(data.Payload), data.Length);
     }
 }
 

@@ -166,7 +166,7 @@ void TMPEG4TextTag::ReadPayload(uint32_t, const TMPEG4DataAtom& data) {
     if (data.Kind() == kind::kUtf16 && data.TypeIndicator[0] == 0)
         Value = Utf16BEToWide(data.Payload, data.Length);
     else
-        Value = Utf8ToWide(std::string(reinterpret_cast<const char*>(data.Payload), data.Length));
+        Value = Utf8ToWide(reinterpret_cast<const char*>(data.Payload), data.Length);
 }
 
 void TMPEG4TextTag::WriteValue(TStream& stream) { WriteText(stream, TagID); }

@@ -223,6 +223,7 @@ bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
     GuessEncoder = true;
     CountedFrames = 0;
     CountedFramesValid = false;
+    DeclaredConstantFrames = 0;
     Bitrate = 0;
     SampleRate = 0;
     Header = TMPEGHeader();
@@ -318,7 +319,7 @@ bool TMPEGProperties::Search(TStream& s, int64_t fileSize) {
         const double rate = SampleRate * (static_cast<double>(bytes) / VBRData.Frames - padding) / k / 1000;
         const double rounded = std::nearbyint(rate);
         Bitrate = static_cast<int16_t>(std::max(0.0, std::min(32767.0, rounded)));
-    } else {
+    } else if (!WalkIsDeclaredNeedless(second, fileSize)) {
         WalkFrames(s, second, candidate + h.FrameLength);
     }
     return true;
@@ -376,6 +377,8 @@ void TMPEGProperties::ReadXing(const uint8_t* frame, size_t size, TStream& s, in
     // version ("LAME3.99r" for 3.99.5) is left to the probe, which finds it whole.
     if (at + 8 <= size && std::memcmp(frame + at, "Info", 4) == 0) {
         const uint8_t flags = frame[at + 7];
+        if ((flags & 1) && at + 12 <= size)
+            DeclaredConstantFrames = GetBE32(frame + at + 8);
         size_t p = at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) +
                    ((flags & 8) ? 4 : 0);
         if (p + 5 <= size && std::memcmp(frame + p, "LAME", 4) == 0 && frame[p + 4] >= '0' && frame[p + 4] <= '9') {
@@ -429,6 +432,18 @@ void TMPEGProperties::GuessEncoderName(const uint8_t* frame, size_t size) {
     if (at + 4 <= size && std::memcmp(frame + at, "GOGO", 4) == 0)
         name = "GoGo";
     VBRData.EncoderName = name;
+}
+
+bool TMPEGProperties::WalkIsDeclaredNeedless(const TMPEGHeader& second, int64_t fileSize) const {
+    // A constant-rate walk stops at kConstantWalkFrames without reaching the end of the file and leaves
+    // nothing behind: no frame count, no variable rate. An encoder's "Info" frame that declares at least
+    // that many frames, with the second frame at the first one's rate and the file long enough to hold
+    // them, tells the same outcome without reading some 40-100 KB of audio. Anything short of that walks.
+    if (DeclaredConstantFrames + 1 < static_cast<uint32_t>(kConstantWalkFrames) || second.Bitrate != Header.Bitrate ||
+        Header.FrameLength == 0)
+        return false;
+    const int64_t needed = static_cast<int64_t>(kConstantWalkFrames) * Header.FrameLength + 4;
+    return fileSize - AudioStart >= needed;
 }
 
 void TMPEGProperties::WalkFrames(TStream& s, const TMPEGHeader& second, int64_t secondPosition) {

@@ -75,6 +75,9 @@ public:
     // Frames counted to the end of a constant-rate stream, valid only when the count reached the end.
     int64_t CountedFrames = 0;
     bool CountedFramesValid = false;
+    // Frames after the first that a LAME "Info" frame (the constant-rate form of its Xing header) declares;
+    // 0 without one. Only used to spare a walk whose outcome it already tells.
+    uint32_t DeclaredConstantFrames = 0;
 
     // Frames a constant-rate walk looks at before trusting the first frame.
     static constexpr int kConstantWalkFrames = 101;
@@ -83,6 +86,7 @@ private:
     void ReadVBRI();
     void ReadXing(const uint8_t* frame, size_t size, TStream& stream, int64_t fileSize);
     void GuessEncoderName(const uint8_t* frame, size_t size);
+    bool WalkIsDeclaredNeedless(const TMPEGHeader& second, int64_t fileSize) const;
     void WalkFrames(TStream& stream, const TMPEGHeader& second, int64_t secondPosition);
 };
 

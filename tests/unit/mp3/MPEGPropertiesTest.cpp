@@ -294,6 +294,37 @@ TEST_F(MPEGTest, ALameInfoFrameNamesTheEncoderOfAConstantRateFile) {
     EXPECT_EQ(other.Format.EncoderName, L"LAME 9.9");
 }
 
+TEST_F(MPEGTest, AnInfoFrameStandsInOnlyForAWalkThatCouldNotReachTheEnd) {
+    // The constant-rate walk stops after 101 frames; an "Info" frame declaring at least that many, in a file
+    // long enough to hold them, gives the same outcome without the walk. A file holding fewer frames than
+    // declared (cut short) or declaring fewer is still walked, and its frames are counted.
+    struct TCase {
+        const char* name;
+        uint32_t declared;
+        int framesAfterInfo;
+        bool counted;
+    } cases[] = {
+        {"declares and holds many", 300, 300, false},
+        {"declares many, cut short", 300, 60, true},
+        {"declares few", 50, 60, true},
+        {"declares exactly the walk", 100, 100, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> info = XingFrame(1, c.declared, 0, "");
+        std::memcpy(info.data() + 36, "Info", 4);
+        TOpened f(Write("info.mp3", Cat({info, CbrFrames(c.framesAfterInfo)})));
+        ASSERT_TRUE(f.Ok);
+        EXPECT_FALSE(f.Format.GetIsVBR());
+        EXPECT_EQ(f.Format.FrameCountValid, c.counted);
+        const int frames = c.framesAfterInfo + 1;
+        if (c.counted)
+            EXPECT_EQ(f.Format.FrameCount, frames);
+        // Counted or estimated from the size, the duration is that of every frame in the file.
+        EXPECT_NEAR(f.Format.GetDuration(), frames * FrameSeconds(f.Format), 1e-9);
+    }
+}
+
 TEST(MPEGFixtures, PropertiesAgreeWithMutagenAndFfprobe) {
     REQUIRE_MP3_FIXTURES();
     const TExpected& e = TExpected::Fixtures();
