@@ -6,8 +6,11 @@
 // sum(wx * wy * p) / (srcW * srcH), rounded: exact block averages when downscaling by whole factors,
 // plain replication when upscaling by whole factors.
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #ifdef __SSE2__
@@ -26,6 +29,7 @@ struct AxisWeights {
     std::vector<int> first;     // first source index per destination index
     std::vector<size_t> offset; // start of its weights in `weights`; offset[d + 1] ends them
     std::vector<uint32_t> weights;
+    uint32_t largest = 0; // of the weights
 };
 
 // Source pixel s spans [s * pixelUnit, (s + 1) * pixelUnit) and destination pixel d spans
@@ -47,6 +51,7 @@ AxisWeights BuildAxis(int src, int dst, int64_t pixelUnit, int64_t destUnit) {
         for (int64_t s = s0; s <= s1; ++s) {
             const int64_t w = std::min(hi, (s + 1) * pixelUnit) - std::max(lo, s * pixelUnit);
             axis.weights.push_back(static_cast<uint32_t>(w));
+            axis.largest = std::max(axis.largest, static_cast<uint32_t>(w));
         }
     }
     axis.offset[static_cast<size_t>(dst)] = axis.weights.size();
@@ -77,6 +82,9 @@ public:
     uint8_t Narrow(uint64_t sum) const {
         return static_cast<uint8_t>(((sum + static_cast<uint64_t>(FHalf)) * FMultiplier) >> FShift);
     }
+    uint64_t Multiplier() const { return FMultiplier; }
+    int Shift() const { return FShift; }
+    uint32_t Half() const { return static_cast<uint32_t>(FHalf); }
     uint8_t Wide(uint64_t sum) const {
         const int64_t a = static_cast<int64_t>(sum) + FHalf;
         int64_t q = static_cast<int64_t>(static_cast<double>(a) * FInverse);
@@ -136,6 +144,60 @@ void AcrossRow(const uint32_t* columns, const AxisWeights& ax, const TRoundingDi
     }
 }
 
+#ifdef __SSE2__
+// The narrow pass across, the four channels of a destination pixel in one vector. Each product of a 32-bit
+// column sum and a weight below 2^16 is formed from the sum's 16-bit halves (SSE2 has no 32-bit
+// multiplication): lo * w + (hi * w << 16), modulo 2^32, which is exact since a product never passes the
+// destination sum, below 2^32. The rounding division is Narrow's, two lanes per 64-bit multiplication;
+// usable while its multiplier stays below 2^32 (totals up to about 2^23, every cover).
+class TVectorAcross {
+public:
+    static bool Usable(const AxisWeights& ax, const TRoundingDivider& divide) {
+        return ax.largest <= 0xFFFF && divide.Multiplier() != 0 && divide.Multiplier() <= 0xFFFFFFFFu;
+    }
+
+    TVectorAcross(const AxisWeights& ax, const TRoundingDivider& divide)
+        : FAxis(ax), FHalf(_mm_set1_epi32(static_cast<int>(divide.Half()))),
+          FMultiplier(_mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(divide.Multiplier())))),
+          FShift(_mm_cvtsi32_si128(divide.Shift())) {
+        FWeights.reserve(ax.weights.size());
+        for (const uint32_t w : ax.weights) {
+            TLanes lanes;
+            lanes.fill(static_cast<uint16_t>(w));
+            FWeights.push_back(lanes);
+        }
+    }
+
+    void Row(const uint32_t* columns, int newWidth, uint8_t* dst) const {
+        for (int dx = 0; dx < newWidth; ++dx, dst += 4) {
+            const size_t xBegin = FAxis.offset[static_cast<size_t>(dx)];
+            const size_t xEnd = FAxis.offset[static_cast<size_t>(dx) + 1];
+            const uint32_t* column = columns + static_cast<size_t>(FAxis.first[static_cast<size_t>(dx)]) * 4;
+            __m128i sum = FHalf;
+            for (size_t j = xBegin; j < xEnd; ++j, column += 4) {
+                const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(column));
+                const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(FWeights[j].data()));
+                sum = _mm_add_epi32(sum, _mm_mullo_epi16(c, w));
+                sum = _mm_add_epi32(sum, _mm_slli_epi32(_mm_mulhi_epu16(c, w), 16));
+            }
+            // (sum + half) * multiplier >> shift in lanes 0 and 2, then 1 and 3; each quotient fits a byte.
+            const __m128i even = _mm_srl_epi64(_mm_mul_epu32(sum, FMultiplier), FShift);
+            const __m128i odd = _mm_srl_epi64(_mm_mul_epu32(_mm_srli_epi64(sum, 32), FMultiplier), FShift);
+            const __m128i quotients = _mm_or_si128(even, _mm_slli_epi64(odd, 32));
+            const __m128i words = _mm_packs_epi32(quotients, quotients);
+            const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+            std::memcpy(dst, &bytes, 4);
+        }
+    }
+
+private:
+    using TLanes = std::array<uint16_t, 8>;
+    const AxisWeights& FAxis;
+    std::vector<TLanes> FWeights; // each weight in every 16-bit lane
+    __m128i FHalf, FMultiplier, FShift;
+};
+#endif
+
 // The resampler proper over prepared axes; `total` is the sum of the weights of one destination pixel.
 Bitmap32 Resample(const Bitmap32& source, const AxisWeights& ax, const AxisWeights& ay, uint64_t total, int newWidth,
                   int newHeight) {
@@ -152,6 +214,11 @@ Bitmap32 Resample(const Bitmap32& source, const AxisWeights& ax, const AxisWeigh
         // (the source height, or 8 times it from a scaled decode), so 32 bits hold it, and the loop is plain
         // enough for the compiler to turn into vector code.
         std::vector<uint32_t> columns(rowBytes);
+#ifdef __SSE2__
+        std::optional<TVectorAcross> vector;
+        if (narrowSums && TVectorAcross::Usable(ax, divide))
+            vector.emplace(ax, divide);
+#endif
         for (int dy = 0; dy < newHeight; ++dy) {
             std::fill(columns.begin(), columns.end(), 0);
             const size_t yBegin = ay.offset[static_cast<size_t>(dy)], yEnd = ay.offset[static_cast<size_t>(dy) + 1];
@@ -161,6 +228,11 @@ Bitmap32 Resample(const Bitmap32& source, const AxisWeights& ax, const AxisWeigh
             }
             // Then across: each destination pixel weighs the column sums it covers, four channels apart.
             uint8_t* dst = pixels.data() + static_cast<size_t>(dy) * static_cast<size_t>(newWidth) * 4;
+#ifdef __SSE2__
+            if (vector)
+                vector->Row(columns.data(), newWidth, dst);
+            else
+#endif
             if (narrowSums)
                 AcrossRow<uint32_t>(columns.data(), ax, divide, newWidth, dst);
             else

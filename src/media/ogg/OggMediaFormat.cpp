@@ -159,9 +159,8 @@ void TOggMediaFormat::ReadPictures() {
         TOggCommentTag* entry = ExtraTags->Comment(i);
         if (!IsPictureEntry(*entry))
             continue;
-        const std::string text = WideToUtf8(entry->Value);
         TPictureRecord parsed;
-        if (!DecodeBase64(text, record, kMaxPictureRecord) || !ParsePictureRecord(record.data(), record.size(), parsed))
+        if (!DecodeBase64(std::wstring_view(entry->Value), record, kMaxPictureRecord) || !ParsePictureRecord(record.data(), record.size(), parsed))
             continue; // too large or damaged: carried, not shown
         pictures->AddRecord(parsed, EntryKey(entry));
         FPictureEntries.insert(EntryKey(entry));

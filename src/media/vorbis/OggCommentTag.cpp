@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/TextConvert.h"
+#include "media/vorbis/OggKnownTags.h"
 #include "media/vorbis/VorbisComments.h"
 
 namespace mellodeck {
@@ -66,6 +67,13 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 } // namespace
 
 TOggCommentTag* FindComment(const TCommonMediaTags& tags, const std::string& name) {
+    // The known fields list their slots (every entry read asks, so no cast per slot).
+    if (const auto* known = dynamic_cast<const TOggKnownTags*>(&tags)) {
+        for (TOggCommentTag* comment : known->Fields)
+            if (SameNameIgnoringCase(comment->FieldName, name))
+                return comment;
+        return nullptr;
+    }
     for (TBaseTag* tag : tags.TagList) {
         auto* comment = dynamic_cast<TOggCommentTag*>(tag);
         if (comment && SameNameIgnoringCase(comment->FieldName, name))

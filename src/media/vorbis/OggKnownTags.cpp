@@ -50,15 +50,21 @@ TOggKnownTags::TOggKnownTags(TBaseMediaFormat* format, const PictureFactory& mak
 }
 
 void TOggKnownTags::Build(const PictureFactory& makePictures) {
-    Version = Make<TOggCommentTag>("VERSION");
-    Performer = Make<TOggCommentTag>("PERFORMER");
-    License = Make<TOggCommentTag>("LICENSE");
-    Location = Make<TOggCommentTag>("LOCATION");
-    Contact = Make<TOggCommentTag>("CONTACT");
-    Description = Make<TOggCommentTag>("DESCRIPTION");
+    Fields.reserve(CommonRows().size() + 6);
+    auto field = [this](const char* name) {
+        TOggCommentTag* tag = Make<TOggCommentTag>(name);
+        Fields.push_back(tag);
+        return tag;
+    };
+    Version = field("VERSION");
+    Performer = field("PERFORMER");
+    License = field("LICENSE");
+    Location = field("LOCATION");
+    Contact = field("CONTACT");
+    Description = field("DESCRIPTION");
     for (const auto& [name, member] : CommonRows()) {
         if (name)
-            this->*member = Make<TOggCommentTag>(name);
+            this->*member = field(name);
         else
             Pictures = makePictures(this);
     }

@@ -2,6 +2,7 @@
 // The fixed table of comment fields that map onto slots, for Ogg Vorbis and for FLAC. The order in which
 // the tags are created is the order of TagList, which is both the lookup order and the write order.
 #include <functional>
+#include <vector>
 
 #include "media/vorbis/OggCommentTag.h"
 
@@ -19,6 +20,8 @@ public:
     TOggCommentTag* Location = nullptr;
     TOggCommentTag* Contact = nullptr;
     TOggCommentTag* Description = nullptr;
+    // Every named field's slot, in creation (TagList) order: the picture slot is the one tag left out.
+    std::vector<TOggCommentTag*> Fields;
 
     // Field name of every row, in table order; the picture slot is not a row.
     static const std::vector<std::pair<const char*, TBaseStringTag * TCommonMediaTags::*>>& CommonRows();

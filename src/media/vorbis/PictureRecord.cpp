@@ -1,6 +1,8 @@
 #include "media/vorbis/PictureRecord.h"
 
+#include <array>
 #include <cstring>
+#include <type_traits>
 
 #include "common/ByteOrder.h"
 #include "media/core/ByteReader.h"
@@ -16,20 +18,60 @@ void AppendBE32(std::vector<uint8_t>& out, uint32_t v) {
     out.insert(out.end(), be, be + 4);
 }
 
-const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
+// The value of each base64 character, -1 for any other ASCII byte.
+constexpr std::array<int8_t, 128> kBase64Values = [] {
+    std::array<int8_t, 128> values{};
+    values.fill(-1);
+    for (int i = 0; i < 64; ++i)
+        values[static_cast<size_t>(kAlphabet[i])] = static_cast<int8_t>(i);
+    return values;
+}();
+
+template <class Char> int Base64Value(Char c) {
+    const auto code = static_cast<uint32_t>(static_cast<std::make_unsigned_t<Char>>(c));
+    return code < 128 ? kBase64Values[code] : -1;
+}
+
+// Decodes 8-bit or wide text alike: the alphabet is ASCII, and any other character fails.
+template <class Char> bool DecodeBase64Text(std::basic_string_view<Char> text, std::vector<uint8_t>& out, size_t limit) {
+    out.clear();
+    if (text.size() % 4 != 0 || text.size() / 4 * 3 > limit + 2)
+        return false;
+    if (text.empty())
+        return true;
+    const size_t groups = text.size() / 4;
+    out.resize(groups * 3);
+    uint8_t* o = out.data();
+    const Char* p = text.data();
+    // Every group but the last is four alphabet characters.
+    for (size_t g = 0; g + 1 < groups; ++g, p += 4, o += 3) {
+        const int a = Base64Value(p[0]), b = Base64Value(p[1]), c = Base64Value(p[2]), d = Base64Value(p[3]);
+        if ((a | b | c | d) < 0)
+            return false;
+        const uint32_t group = static_cast<uint32_t>(a << 18 | b << 12 | c << 6 | d);
+        o[0] = static_cast<uint8_t>(group >> 16);
+        o[1] = static_cast<uint8_t>(group >> 8);
+        o[2] = static_cast<uint8_t>(group);
+    }
+    // The last may end in one or two "=", and nothing may follow one.
+    int v[4];
+    int padding = 0;
+    for (int k = 0; k < 4; ++k) {
+        if (p[k] == static_cast<Char>('=') && k >= 2) {
+            v[k] = 0;
+            ++padding;
+        } else if (padding || (v[k] = Base64Value(p[k])) < 0) {
+            return false;
+        }
+    }
+    const uint32_t group = static_cast<uint32_t>(v[0] << 18 | v[1] << 12 | v[2] << 6 | v[3]);
+    o[0] = static_cast<uint8_t>(group >> 16);
+    o[1] = static_cast<uint8_t>(group >> 8);
+    o[2] = static_cast<uint8_t>(group);
+    out.resize(out.size() - static_cast<size_t>(padding));
+    return out.size() <= limit;
 }
 
 } // namespace
@@ -70,30 +112,11 @@ std::vector<uint8_t> BuildPictureRecord(const TPictureRecord& record) {
 }
 
 bool DecodeBase64(std::string_view text, std::vector<uint8_t>& out, size_t limit) {
-    out.clear();
-    if (text.size() % 4 != 0 || text.size() / 4 * 3 > limit + 2)
-        return false;
-    out.reserve(text.size() / 4 * 3);
-    for (size_t i = 0; i < text.size(); i += 4) {
-        int v[4];
-        int padding = 0;
-        for (int k = 0; k < 4; ++k) {
-            const char c = text[i + k];
-            if (c == '=' && i + 4 == text.size() && k >= 2) {
-                v[k] = 0;
-                ++padding;
-            } else if (padding || (v[k] = Base64Value(c)) < 0) {
-                return false;
-            }
-        }
-        const uint32_t group = static_cast<uint32_t>(v[0] << 18 | v[1] << 12 | v[2] << 6 | v[3]);
-        out.push_back(static_cast<uint8_t>(group >> 16));
-        if (padding < 2)
-            out.push_back(static_cast<uint8_t>(group >> 8));
-        if (padding < 1)
-            out.push_back(static_cast<uint8_t>(group));
-    }
-    return out.size() <= limit;
+    return DecodeBase64Text(text, out, limit);
+}
+
+bool DecodeBase64(std::wstring_view text, std::vector<uint8_t>& out, size_t limit) {
+    return DecodeBase64Text(text, out, limit);
 }
 
 std::string EncodeBase64(const uint8_t* bytes, size_t size) {

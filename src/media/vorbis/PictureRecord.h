@@ -33,6 +33,8 @@ std::vector<uint8_t> BuildPictureRecord(const TPictureRecord& record);
 // Base64 (the standard alphabet, with padding). Decoding ignores nothing: any other character fails, as
 // does an output beyond `limit` bytes.
 bool DecodeBase64(std::string_view text, std::vector<uint8_t>& out, size_t limit);
+// The same over wide text (a comment's value as read), without converting it first.
+bool DecodeBase64(std::wstring_view text, std::vector<uint8_t>& out, size_t limit);
 std::string EncodeBase64(const uint8_t* bytes, size_t size);
 
 // A picture read from a standard record. SourceKey ties it to where it was read (a FLAC block, an Ogg

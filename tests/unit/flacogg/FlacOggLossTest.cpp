@@ -192,12 +192,21 @@ TEST(PictureRecord, Base64AndRecordsRoundTripAndStayInBounds) {
         std::vector<uint8_t> decoded;
         ASSERT_TRUE(DecodeBase64(encoded, decoded, 100)) << encoded;
         EXPECT_EQ(std::string(decoded.begin(), decoded.end()), text.substr(0, n));
+        // A comment's value is wide text: the same bytes come out of it.
+        std::vector<uint8_t> fromWide;
+        ASSERT_TRUE(DecodeBase64(std::wstring(encoded.begin(), encoded.end()), fromWide, 100)) << encoded;
+        EXPECT_EQ(fromWide, decoded);
     }
     std::vector<uint8_t> out;
     EXPECT_FALSE(DecodeBase64("YW5=5", out, 100));
     EXPECT_FALSE(DecodeBase64("YW=y", out, 100));
     EXPECT_FALSE(DecodeBase64("YW5*", out, 100));
     EXPECT_FALSE(DecodeBase64("YW55YW55", out, 5)) << "over the limit";
+    ASSERT_TRUE(DecodeBase64("YWFhYQ==", out, 100));
+    EXPECT_EQ(std::string(out.begin(), out.end()), "aaaa") << "two groups, the last padded";
+    // A wide character whose low byte is an alphabet letter is not that letter.
+    EXPECT_FALSE(DecodeBase64(std::wstring(L"YW5") + wchar_t(0x100 + 'A'), out, 100));
+    EXPECT_FALSE(DecodeBase64(std::wstring(L"YW55\u00e9W55"), out, 100));
 
     const uint8_t data[] = {1, 2, 3};
     TPictureRecord record;
