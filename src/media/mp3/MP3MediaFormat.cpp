@@ -289,12 +289,11 @@ bool TMP3MediaFormat::ReadFrames(TStream& source, int64_t tagEnd, int64_t limit,
         const int64_t frameStart = header.Start;
         const int headerSize = header.HeaderSize();
         const int64_t size = header.Size;
-        const std::wstring idText = header.IDText();
         if (step == TID3v2FrameWalk::TStep::Invalid) {
             LogError((v22 ? L"Frame size (ID3v2.2.x) looks invalide. File: " : L"Frame size looks invalide. File: ") +
                      FileName);
             LogError(L"  Size: " + std::to_wstring(size) + L", position: " + std::to_wstring(frameStart) +
-                     L", ID: " + idText);
+                     L", ID: " + header.IDText());
             return true;
         }
 
@@ -342,7 +341,7 @@ bool TMP3MediaFormat::ReadFrames(TStream& source, int64_t tagEnd, int64_t limit,
                     }
                 } catch (...) {
                     tag->Exists = wasLoaded; // a failed further frame leaves the slot as the first one filled it
-                    LogFrameFailure(idText, v22);
+                    LogFrameFailure(header.IDText(), v22);
                     carry = true;
                 }
                 if (carry && !v22 && ForWriting)
