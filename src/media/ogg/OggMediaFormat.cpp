@@ -16,7 +16,10 @@ namespace mellodeck {
 namespace {
 constexpr uint8_t kIdentSignature[7] = {1, 'v', 'o', 'r', 'b', 'i', 's'};
 constexpr uint8_t kCommentSignature[7] = {3, 'v', 'o', 'r', 'b', 'i', 's'};
+// The search for the last page reads the file backwards in blocks of at most this many bytes, starting
+// with a smaller one: a stream's last page is rarely longer, so the search most often ends in the first.
 constexpr int64_t kLastPageSearch = 65536;
+constexpr int64_t kLastPageFirstBlock = 8192;
 } // namespace
 
 TOggMediaFormat::TOggMediaFormat() {
@@ -209,8 +212,10 @@ void TOggMediaFormat::FindLastGranule() {
     // other streams and pages on which no packet ends (granule -1) say nothing about this stream.
     const int64_t floor = FCommentPages.empty() ? 0 : FCommentPages.back().End();
     std::vector<uint8_t> block;
+    int64_t blockSize = kLastPageFirstBlock; // doubled after each block, up to kLastPageSearch
     for (int64_t end = size; end - floor >= header;) {
-        const int64_t begin = std::max(floor, end - kLastPageSearch);
+        const int64_t begin = std::max(floor, end - blockSize);
+        blockSize = std::min(2 * blockSize, kLastPageSearch);
         const int64_t length = end - begin;
         block.resize(static_cast<size_t>(length));
         if (!s.SetPosition(begin) || s.Read(block.data(), length) != length)
