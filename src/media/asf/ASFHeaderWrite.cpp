@@ -254,8 +254,7 @@ bool TASFFile::BuildHeader(std::vector<uint8_t>& out) {
     if (!wroteExtension && (!md.empty() || !ml.empty()))
         extension(nullptr);
 
-    out.clear();
-    out.insert(out.end(), kGuidHeader.Bytes, kGuidHeader.Bytes + 16);
+    out.assign(kGuidHeader.Bytes, kGuidHeader.Bytes + 16);
     Append64(out, 30 + body.size());
     Append32(out, count);
     out.push_back(FHeader.size() >= 30 ? FHeader[28] : 1);

@@ -61,8 +61,11 @@ std::wstring CommentLines(const uint8_t* data, size_t size, uint8_t encoding) {
 }
 
 void AppendBytes(std::vector<uint8_t>& out, const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    out.insert(out.end(), p, p + size);
+    if (size == 0)
+        return;
+    const size_t at = out.size();
+    out.resize(at + size);
+    std::memcpy(out.data() + at, data, size);
 }
 
 } // namespace

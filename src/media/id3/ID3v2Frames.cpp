@@ -226,9 +226,8 @@ bool ConvertFrameToV23(const uint8_t* frame, size_t size, bool tagUnsync, std::v
         return false;
     std::vector<uint8_t> payload;
     if (compressed) {
-        uint8_t be[4];
-        PutBE32(be, dataLength);
-        payload.insert(payload.end(), be, be + 4);
+        payload.resize(4);
+        PutBE32(payload.data(), dataLength);
     }
     if (format & v24::kEncryption)
         payload.push_back(method);

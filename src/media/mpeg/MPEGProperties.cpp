@@ -360,7 +360,7 @@ void TMPEGProperties::ReadXing(const uint8_t* frame, size_t size, TStream& s, in
         while (p < size && IsNameChar(frame[p]))
             name += static_cast<char>(frame[p++]);
         if (name.compare(0, 4, "LAME") == 0) {
-            name.insert(4, " ");
+            name = "LAME " + name.substr(4);
             GuessEncoder = false;
         } else if (!name.empty()) {
             GuessEncoder = false;
