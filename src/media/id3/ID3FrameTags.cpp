@@ -416,6 +416,11 @@ void TMp3PictureTag::LoadFromBuffer(const uint8_t* data, size_t size) {
         }
         item->PictureType = ReadFrameByte(c);
         item->Description = WideToAnsi(ReadFrameText(c, kDelimited, item->Encoding));
+        // A description that runs to the end of the frame (its terminator missing) leaves no picture: such a
+        // frame is not one to show, and failing here has it carried through a save as it is, where an item
+        // without bytes would not be written at all.
+        if (c.Remaining() == 0)
+            throw EMP3MediaFormat(L"Picture frame without picture data");
         DecodePictureByMime(*item, c.Current(), c.Remaining());
     } catch (...) {
         Remove(item);

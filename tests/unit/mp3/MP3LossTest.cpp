@@ -94,6 +94,27 @@ TEST_F(MP3LossTest, APictureThatDoesNotDecodeHidesNothingAndIsKept) {
     }
 }
 
+TEST_F(MP3LossTest, APictureFrameWithoutPictureBytesIsCarriedAsItIs) {
+    // The description runs to the end of the frame (no terminator), so no bytes are left for a picture: the
+    // frame is not a picture to show, and a save writes it back byte for byte instead of dropping it.
+    const auto apic = Frame23("APIC", Text(std::string("\0image/jpeg\0\3no terminator here", 31)));
+    const auto title = Frame23("TIT2", Text(std::string("\0Old", 4)));
+    WriteAll(Dir.Path() / "bare.mp3", AsString(Cat({ID3v2Tag(3, 0, Cat({title, apic})), CbrFrames(4)})));
+    const std::wstring file = Dir.Text("bare.mp3");
+    {
+        TOpened f(file);
+        ASSERT_TRUE(f.Ok);
+        EXPECT_EQ(f.Format.Tags->Title->Value, L"Old");
+        EXPECT_EQ(f.Format.Tags->Pictures->Count(), 0);
+    }
+    ASSERT_TRUE(Save(file, [](TMP3MediaFormat& f) { f.Tags->Title->SetValue(L"New"); }));
+    EXPECT_NE(ReadAll(Dir.Path() / "bare.mp3").find(AsString(apic)), std::string::npos);
+    TOpened g(file);
+    ASSERT_TRUE(g.Ok);
+    EXPECT_EQ(g.Format.Tags->Title->Value, L"New");
+    EXPECT_EQ(g.Format.Tags->Pictures->Count(), 0);
+}
+
 TEST_F(MP3LossTest, TheYearOfA24RecordingTime) {
     const std::wstring file = Copy("tdrc.mp3");
     {
