@@ -20,6 +20,7 @@ namespace {
 TEST(DemoWalk, EveryStateIsReachedAndLooksAsItShould) {
     ASSERT_TRUE(HaveFixture("demo-library/Loose Ends/untagged.mp3")) << "run tests/fixtures/make-demo-library.sh";
     THostTestLock lock;
+    TNamedTestLock playerLock(kStandinPlayerLock); // the walk installs and starts the stand-in player
     TRegistrarSession registrar;
     ASSERT_EQ(RunRegsvr32(HostDllPath()), 0);
     MediaLibraryStart();

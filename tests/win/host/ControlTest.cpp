@@ -55,6 +55,8 @@ protected:
     }
 
     THostTestLock FLock;
+    // The control reports whether a player runs (the About box's text): none of another case may.
+    TNamedTestLock FPlayerLock{kStandinPlayerLock};
     win::OleInitScope FOle;
     TRegistrarSession FRegistrar;
     THostModule FModule;

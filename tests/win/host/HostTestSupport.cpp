@@ -14,18 +14,6 @@
 
 namespace mellodeck::test {
 
-THostTestLock::THostTestLock() : FMutex(::CreateMutexW(nullptr, FALSE, L"Mellodeck.HostTests")) {
-    if (FMutex)
-        ::WaitForSingleObject(FMutex, 200000);
-}
-
-THostTestLock::~THostTestLock() {
-    if (FMutex) {
-        ::ReleaseMutex(FMutex);
-        ::CloseHandle(FMutex);
-    }
-}
-
 int RunRegsvr32(const std::wstring& path, bool unregister) {
     std::wstring command = L"regsvr32.exe /s ";
     if (unregister)

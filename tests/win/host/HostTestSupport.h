@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "TestLocks.h"
 #include "TestPaths.h"
 
 namespace mellodeck::test {
@@ -16,15 +17,9 @@ inline std::wstring HostDllPath() { return BuildTreePath(MELLODECK_HOST_DLL); }
 inline std::wstring RegistrarDllPath() { return BuildTreePath(MELLODECK_REGISTRAR_DLL); }
 
 // Held for the whole case: one case at a time touches the prefix's classes.
-class THostTestLock {
+class THostTestLock : public TNamedTestLock {
 public:
-    THostTestLock();
-    ~THostTestLock();
-    THostTestLock(const THostTestLock&) = delete;
-    THostTestLock& operator=(const THostTestLock&) = delete;
-
-private:
-    HANDLE FMutex;
+    THostTestLock() : TNamedTestLock(kHostTestLock) {}
 };
 
 // regsvr32 /s [/u] path; its exit code (0 success), or -1 when it cannot be run.

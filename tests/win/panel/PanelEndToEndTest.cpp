@@ -73,6 +73,7 @@ TEST(PanelEndToEnd, FollowsThePlayerAndDrivesIt) {
 
     // The tag editor saves a new title into the file being played: the panel shows it without a track change.
     {
+        TNamedTestLock editorLock(kTagEditorLock); // its window is found by class: no other case's editor
         const std::wstring editor = BuildTreePath(MELLODECK_TAGEDITOR);
         std::wstring command = L"\"" + editor + L"\" \"" + track2 + L"\" /open";
         STARTUPINFOW si{};

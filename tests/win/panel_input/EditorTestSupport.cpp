@@ -9,8 +9,6 @@
 namespace mellodeck::test {
 
 EditorFixture::EditorFixture() {
-    FLock = CreateMutexW(nullptr, FALSE, L"MellodeckTagEditorTests");
-    WaitForSingleObject(FLock, INFINITE);
     std::random_device random;
     FKey = L"Software\\MellodeckTest\\Editor" + std::to_wstring(random()) + L"\\";
     win::SetMessageBoxSeam([this](HWND, const std::wstring& text, const std::wstring& caption, UINT type) {
@@ -35,8 +33,6 @@ EditorFixture::~EditorFixture() {
     RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\MellodeckTest");
-    ReleaseMutex(FLock);
-    CloseHandle(FLock);
 }
 
 void EditorFixture::RegisterEditor(const std::wstring& path, DWORD type) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TestLocks.h"
 #include "TestPaths.h"
 
 namespace mellodeck::test {
@@ -40,7 +41,7 @@ public:
     std::vector<TOpenCall> Opens;
 
 private:
-    HANDLE FLock = nullptr;
+    TNamedTestLock FLock{kTagEditorLock};
     std::wstring FKey;
 };
 

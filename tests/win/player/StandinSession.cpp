@@ -33,10 +33,6 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 StandinSession::StandinSession(bool withHelper, const std::vector<std::wstring>& config) {
     // Sessions end player processes and rewrite the player's file-type key: never on a real installation.
     RequireOwnWinePrefix();
-    FLock = CreateMutexW(nullptr, FALSE, L"Mellodeck.StandinPlayer.TestLock");
-    const DWORD locked = WaitForSingleObject(FLock, 200000);
-    if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED)
-        throw std::runtime_error("the stand-in player lock was not released in time");
     EndPlayers();
     Unregister();
     const fs::path dir = Root.Path() / "Player";
@@ -55,8 +51,6 @@ StandinSession::StandinSession(bool withHelper, const std::vector<std::wstring>&
 StandinSession::~StandinSession() {
     EndPlayers();
     Unregister();
-    ReleaseMutex(FLock);
-    CloseHandle(FLock);
 }
 
 void StandinSession::Register(const std::wstring& command, DWORD type) {

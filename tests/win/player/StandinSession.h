@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestLocks.h"
 #include "TestPaths.h"
 
 namespace mellodeck::test {
@@ -50,10 +51,14 @@ public:
 
     const std::wstring& PlayerExe() const { return FExe; }
     std::wstring PluginsFolder() const;
+
+private:
+    TNamedTestLock FLock{kStandinPlayerLock}; // first: held before the session touches anything
+
+public:
     TempFolder Root;
 
 private:
-    HANDLE FLock = nullptr;
     std::wstring FExe;
     std::wstring FLog;
 };
