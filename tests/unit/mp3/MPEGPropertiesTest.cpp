@@ -318,8 +318,9 @@ TEST_F(MPEGTest, AnInfoFrameStandsInOnlyForAWalkThatCouldNotReachTheEnd) {
         EXPECT_FALSE(f.Format.GetIsVBR());
         EXPECT_EQ(f.Format.FrameCountValid, c.counted);
         const int frames = c.framesAfterInfo + 1;
-        if (c.counted)
+        if (c.counted) {
             EXPECT_EQ(f.Format.FrameCount, frames);
+        }
         // Counted or estimated from the size, the duration is that of every frame in the file.
         EXPECT_NEAR(f.Format.GetDuration(), frames * FrameSeconds(f.Format), 1e-9);
     }
