@@ -1,6 +1,8 @@
-// UTF-8 conversions shared by both platforms and every subsystem: file names on POSIX, texts stored as
-// UTF-8, the log's text.
+// UTF-8 and UTF-16 conversions shared by both platforms and every subsystem: file names on POSIX, texts
+// stored as UTF-8 or UTF-16, the log's text.
 #include "common/TextConvert.h"
+
+#include "common/ByteOrder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -125,6 +127,50 @@ std::wstring Utf8ToWide(const char* text, size_t length) {
         AppendWide(out, cp);
         i += extra + 1;
     }
+    return out;
+}
+
+std::u16string WideToUtf16(const std::wstring& text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        const uint32_t cp = static_cast<uint32_t>(c);
+        if (sizeof(wchar_t) != 2 && cp >= 0x10000 && cp <= 0x10FFFF) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else if (cp > 0xFFFF) {
+            out.push_back(u'\xFFFD');
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::wstring Utf16BytesToWide(const uint8_t* bytes, size_t count, bool bigEndian) {
+    auto unit = [&](size_t i) -> uint32_t { return bigEndian ? GetBE16(bytes + 2 * i) : GetLE16(bytes + 2 * i); };
+    std::wstring out;
+    out.resize(count);
+    size_t n = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t u = unit(i);
+        if constexpr (sizeof(wchar_t) != 2) {
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count) {
+                const uint32_t low = unit(i + 1);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    out[n++] = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                    ++i;
+                    continue;
+                }
+            }
+            if (u >= 0xD800 && u <= 0xDFFF) {
+                out[n++] = static_cast<wchar_t>(0xFFFD);
+                continue;
+            }
+        }
+        out[n++] = static_cast<wchar_t>(u);
+    }
+    out.resize(n);
     return out;
 }
 

@@ -3,6 +3,7 @@
 // wchar_t holds UTF-16 code units on Windows and whole code points elsewhere. Invalid UTF-8 input becomes
 // U+FFFD rather than being dropped silently.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace mellodeck {
@@ -16,6 +17,15 @@ std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
 // The same over `length` bytes at `text` (which need not end in a NUL), for text inside larger buffers.
 std::wstring Utf8ToWide(const char* text, size_t length);
+
+// Wide text <-> UTF-16, the same on every platform: where wchar_t holds whole code points, a character
+// beyond U+FFFF becomes a surrogate pair and a pair becomes one character again; a lone half of a pair
+// read becomes U+FFFD, as does a character beyond U+10FFFF written. Where wchar_t is UTF-16 the units pass
+// as they are.
+std::u16string WideToUtf16(const std::wstring& text);
+// `count` UTF-16 units stored two bytes each at `bytes` (big-endian when `bigEndian`, else little-endian),
+// for text inside file and message buffers.
+std::wstring Utf16BytesToWide(const uint8_t* bytes, size_t count, bool bigEndian);
 
 // Wide text <-> the system's 8-bit code page: the ANSI code page on Windows (win/TextConvertWin.cpp),
 // Latin-1 elsewhere (posix/TextConvertPosix.cpp). A character the code page lacks becomes "?" (Windows:

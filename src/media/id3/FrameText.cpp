@@ -27,34 +27,6 @@ int ByteOrderMark(const uint8_t* p, size_t left) {
     return 0;
 }
 
-// `units` UTF-16 code units at p, decoded straight into wide text (surrogate pairs joined where wchar_t holds
-// code points, a lone half becoming U+FFFD).
-std::wstring UnitsToWide(const uint8_t* p, size_t units, bool bigEndian) {
-    std::wstring out;
-    out.resize(units);
-    size_t n = 0;
-    for (size_t i = 0; i < units; ++i) {
-        const uint32_t u = Unit(p + 2 * i, bigEndian);
-        if constexpr (sizeof(wchar_t) != 2) {
-            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-                const uint32_t low = Unit(p + 2 * (i + 1), bigEndian);
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    out[n++] = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                    ++i;
-                    continue;
-                }
-            }
-            if (u >= 0xD800 && u <= 0xDFFF) {
-                out[n++] = static_cast<wchar_t>(0xFFFD);
-                continue;
-            }
-        }
-        out[n++] = static_cast<wchar_t>(u);
-    }
-    out.resize(n);
-    return out;
-}
-
 void CheckEncoding(uint8_t encoding) {
     if (encoding > 3)
         throw EMP3MediaFormat(kTextUnknownFrameEncoding);
@@ -96,7 +68,7 @@ std::wstring ReadUtf16(ByteReader& c, int count, uint8_t original) {
         const size_t first = mark ? 2 : 0;
         for (size_t i = first; i + 1 < limit; i += 2) {
             if (Unit(start + i, bigEndian) == 0) {
-                std::wstring text = UnitsToWide(start + first, (i - first) / 2, bigEndian);
+                std::wstring text = Utf16BytesToWide(start + first, (i - first) / 2, bigEndian);
                 c.Skip(i + 2);
                 return text;
             }
@@ -114,9 +86,9 @@ std::wstring ReadUtf16(ByteReader& c, int count, uint8_t original) {
             ++units;
         }
         c.Skip(std::min(i, n));
-        return UnitsToWide(start + 2, units, bigEndian);
+        return Utf16BytesToWide(start + 2, units, bigEndian);
     }
-    std::wstring text = UnitsToWide(start, n / 2, bigEndian);
+    std::wstring text = Utf16BytesToWide(start, n / 2, bigEndian);
     c.Skip(n);
     TrimTrailingControls(text);
     return text;
@@ -181,7 +153,7 @@ std::wstring DecodeFrameBytes(const uint8_t* data, size_t size, uint8_t encoding
         const int mark = ByteOrderMark(data, size);
         const bool bigEndian = mark ? mark == 2 : encoding == 2;
         const size_t skip = mark ? 2 : 0;
-        return UnitsToWide(data + skip, (size - skip) / 2, bigEndian);
+        return Utf16BytesToWide(data + skip, (size - skip) / 2, bigEndian);
     }
     default: return Utf8ToWide(reinterpret_cast<const char*>(data), size);
     }
@@ -219,7 +191,7 @@ void AppendFrameText(std::vector<uint8_t>& out, const std::wstring& text, uint8_
     default: {
         out.push_back(0xFF);
         out.push_back(0xFE);
-        for (char16_t u : Utf16FromWide(text)) {
+        for (char16_t u : WideToUtf16(text)) {
             out.push_back(static_cast<uint8_t>(u & 0xFF));
             out.push_back(static_cast<uint8_t>(u >> 8));
         }
@@ -230,23 +202,6 @@ void AppendFrameText(std::vector<uint8_t>& out, const std::wstring& text, uint8_
         break;
     }
     }
-}
-
-std::u16string Utf16FromWide(const std::wstring& text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (wchar_t c : text) {
-        const uint32_t cp = static_cast<uint32_t>(c);
-        if (sizeof(wchar_t) != 2 && cp >= 0x10000 && cp <= 0x10FFFF) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        } else if (cp > 0xFFFF) {
-            out.push_back(u'\xFFFD');
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
 }
 
 void TrimTrailingControls(std::wstring& text) {

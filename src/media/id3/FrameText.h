@@ -73,9 +73,6 @@ bool SurvivesCodePage(const std::wstring& text);
 // then, when asked, the terminator (one zero byte, or two for UTF-16).
 void AppendFrameText(std::vector<uint8_t>& out, const std::wstring& text, uint8_t encoding, bool terminate);
 
-// Wide text as UTF-16 code units (wchar_t is UTF-16 on Windows, UTF-32 elsewhere).
-std::u16string Utf16FromWide(const std::wstring& text);
-
 // Removes trailing characters with codes up to 32 (spaces, zeros, control characters).
 void TrimTrailingControls(std::wstring& text);
 

@@ -104,25 +104,6 @@ uint64_t ValueNumber(const std::wstring& value) {
 
 std::wstring NumberText(uint64_t number) { return number == 0 ? std::wstring() : std::to_wstring(number); }
 
-std::wstring Utf16BEToWide(const uint8_t* p, size_t length) {
-    std::wstring out;
-    for (size_t i = 0; i + 1 < length; i += 2) {
-        char32_t cp = GetBE16(p + i);
-        if constexpr (sizeof(wchar_t) == 4) {
-            // Whole code points: join surrogate pairs, replace lone surrogates.
-            if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < length && GetBE16(p + i + 2) >= 0xDC00 &&
-                GetBE16(p + i + 2) <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (GetBE16(p + i + 2) - 0xDC00u);
-                i += 2;
-            } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-                cp = 0xFFFD;
-            }
-        }
-        out += static_cast<wchar_t>(cp);
-    }
-    return out;
-}
-
 } // namespace
 
 // ---- TMPEG4ItemTag ----------------------------------------------------------------------------------
@@ -164,7 +145,7 @@ TMPEG4TextTag::TMPEG4TextTag(TCommonMediaTags* owner, uint32_t itemType, bool li
 
 void TMPEG4TextTag::ReadPayload(uint32_t, const TMPEG4DataAtom& data) {
     if (data.Kind() == kind::kUtf16 && data.TypeIndicator[0] == 0)
-        Value = Utf16BEToWide(data.Payload, data.Length);
+        Value = Utf16BytesToWide(data.Payload, data.Length / 2, true);
     else
         Value = Utf8ToWide(reinterpret_cast<const char*>(data.Payload), data.Length);
 }

@@ -105,5 +105,24 @@ TEST(TextConvert, InvalidWideTextBecomesReplacementCharacter) {
     }
 }
 
+TEST(TextConvert, Utf16BothWaysAndItsBrokenPairs) {
+    // "a", U+1D11E (a pair), "z": its units both ways, in either byte order.
+    const std::wstring text = std::wstring(L"a") + L"\U0001D11E" + L"z";
+    const std::u16string units = WideToUtf16(text);
+    EXPECT_EQ(units, (std::u16string{u'a', 0xD834, 0xDD1E, u'z'}));
+    const uint8_t little[] = {'a', 0, 0x34, 0xD8, 0x1E, 0xDD, 'z', 0};
+    const uint8_t big[] = {0, 'a', 0xD8, 0x34, 0xDD, 0x1E, 0, 'z'};
+    EXPECT_EQ(Utf16BytesToWide(little, 4, false), text);
+    EXPECT_EQ(Utf16BytesToWide(big, 4, true), text);
+    EXPECT_EQ(Utf16BytesToWide(little, 2, false), L"a" + std::wstring(1, sizeof(wchar_t) == 2 ? 0xD834 : 0xFFFD))
+        << "a pair cut in half";
+    if constexpr (sizeof(wchar_t) == 4) {
+        // A low half first, and a high half followed by no low one, are not characters.
+        const uint8_t broken[] = {0x1E, 0xDD, 0x34, 0xD8, 'z', 0};
+        EXPECT_EQ(Utf16BytesToWide(broken, 3, false), std::wstring(2, kReplacement) + L"z");
+        EXPECT_EQ(WideToUtf16(std::wstring(1, static_cast<wchar_t>(0x110000))), std::u16string(1, u'\xFFFD'));
+    }
+}
+
 } // namespace
 } // namespace mellodeck
