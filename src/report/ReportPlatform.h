@@ -1,9 +1,9 @@
 #pragma once
 // The few operating-system services the message log needs beyond those in common/, with a Win32
 // implementation in win/ and a POSIX one in posix/. The log file is common's PlatformFile; the calling
-// thread's system error code is common's LastSystemError (common/SystemError.h). Paths are wide text; on POSIX they are passed to the
-// system as UTF-8. The module's own path and name come from common/AxSys.h (ModuleFileName(false),
-// ModuleName()); paths are joined with common's kPathDelimiter.
+// thread's system error code is common's LastSystemError (common/SystemError.h). Paths are wide text; on
+// POSIX they are passed to the system as UTF-8. The module's own path and name come from common/AxSys.h
+// (ModuleFileName(false), ModuleName()); paths are joined with common's kPathDelimiter.
 #include <cstdint>
 #include <string>
 

@@ -48,8 +48,8 @@ public:
 inline UniqueFileHandle OpenUniqueFile(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition,
                                        DWORD attributes) {
     uint32_t error = 0;
-    return UniqueFileHandle(
-        reinterpret_cast<HANDLE>(PlatformFile::OpenWith(path, access, sharing, disposition, attributes, error).Release()));
+    PlatformFile file = PlatformFile::OpenWith(path, access, sharing, disposition, attributes, error);
+    return UniqueFileHandle(reinterpret_cast<HANDLE>(file.Release()));
 }
 
 // Keeps the calling thread's last-error code across cleanup code that may change it.

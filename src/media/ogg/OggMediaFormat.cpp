@@ -163,7 +163,8 @@ void TOggMediaFormat::ReadPictures() {
         if (!IsPictureEntry(*entry))
             continue;
         TPictureRecord parsed;
-        if (!DecodeBase64(std::wstring_view(entry->Value), record, kMaxPictureRecord) || !ParsePictureRecord(record.data(), record.size(), parsed))
+        if (!DecodeBase64(std::wstring_view(entry->Value), record, kMaxPictureRecord) ||
+            !ParsePictureRecord(record.data(), record.size(), parsed))
             continue; // too large or damaged: carried, not shown
         pictures->AddRecord(parsed, EntryKey(entry));
         FPictureEntries.insert(EntryKey(entry));

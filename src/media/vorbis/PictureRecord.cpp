@@ -35,7 +35,8 @@ template <class Char> int Base64Value(Char c) {
 }
 
 // Decodes 8-bit or wide text alike: the alphabet is ASCII, and any other character fails.
-template <class Char> bool DecodeBase64Text(std::basic_string_view<Char> text, std::vector<uint8_t>& out, size_t limit) {
+template <class Char>
+bool DecodeBase64Text(std::basic_string_view<Char> text, std::vector<uint8_t>& out, size_t limit) {
     out.clear();
     if (text.size() % 4 != 0 || text.size() / 4 * 3 > limit + 2)
         return false;
