@@ -60,7 +60,9 @@ wine_up
 
 # WMA joins the library only when the tag library reads it here (it needs the Windows Media runtime).
 wma=0
-if LC_ALL=C.UTF-8 "$WINE" "$TAGS_EXE" --list-formats </dev/null 2>/dev/null | tr -d '\r' | grep -qx '.wma'; then
+# The list is taken whole first: under pipefail, grep -q leaving early could break the pipe and hide a match.
+formats="$(LC_ALL=C.UTF-8 "$WINE" "$TAGS_EXE" --list-formats </dev/null 2>/dev/null | tr -d '\r' || true)"
+if grep -qx '.wma' <<<"$formats"; then
     wma=1
 fi
 say "generating the library in ${LIB#"$ROOT"/}$([ "$wma" = 1 ] || echo ' (no WMA: the tag library reads it only with the Windows Media runtime)')"

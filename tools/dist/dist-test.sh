@@ -9,5 +9,8 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 bash "$here/dist.sh" --arch x64 --no-build --out "$scratch/dist"
 zip="$(ls "$scratch"/dist/mellodeck-*-x64.zip)"
-unzip -l "$zip" | grep -q '/mellodeck.dll$' || { echo "the zip holds no mellodeck.dll" >&2; exit 1; }
+# The listing is taken whole first: grep -q stops at the first match, and under pipefail the listing's
+# broken pipe would fail the check on a zip that does hold the file.
+listing="$(unzip -l "$zip")"
+grep -q '/mellodeck.dll$' <<<"$listing" || { echo "the zip holds no mellodeck.dll" >&2; exit 1; }
 bash "$here/roundtrip.sh" "$zip" "${2:?usage}" "$scratch/roundtrip"
