@@ -40,8 +40,11 @@ tone e 196 3
 
 # Covers: gradients and patterns with the album's name where ImageMagick has a font for it (square ones,
 # as most covers are, and landscape ones, as booklet scans and folder pictures often are).
+# The font list is taken whole before grep -q: under pipefail, grep quitting at its match would leave
+# convert writing into a closed pipe, and the test would then fail at random.
 font=()
-if convert -list font 2>/dev/null | grep -q 'Font: DejaVu-Sans$'; then
+fonts="$(convert -list font 2>/dev/null || true)"
+if grep -q 'Font: DejaVu-Sans$' <<<"$fonts"; then
     font=(-font DejaVu-Sans)
 fi
 cover() { # output size fill text [extra...]
