@@ -8,6 +8,10 @@
 
 #include "common/ByteOrder.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace mellodeck {
 namespace {
 
@@ -41,16 +45,44 @@ void SlideWindow(uint8_t window[4], uint8_t next) {
     window[3] = next;
 }
 
-// The first place in [p, last] whose two bytes carry the 11 sync bits (0xFF, then at least 0xE0), or null;
-// last[1] must be readable. memchr finds the 0xFF bytes at memory speed.
-const uint8_t* FindSync(const uint8_t* p, const uint8_t* last) {
-    while (p <= last) {
-        p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, static_cast<size_t>(last - p + 1)));
-        if (!p || p[1] >= 0xE0)
+// The first place in [p, last] whose two bytes carry the 11 sync bits, or null; last[1] must be readable.
+// Both bytes are tested for 32 places at a time.
+const uint8_t* FindSyncPair(const uint8_t* p, const uint8_t* last) {
+#ifdef __SSE2__
+    const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
+    const __m128i e0 = _mm_set1_epi8(static_cast<char>(0xE0));
+    // 16 places from q whose byte is 0xFF and whose next byte is at least 0xE0 (max(b, E0) == b).
+    const auto places = [&](const uint8_t* q) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 1));
+        return static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, ff), _mm_cmpeq_epi8(_mm_max_epu8(b, e0), b))));
+    };
+    while (last - p >= 32) { // the loads reach p[32] at most
+        const uint32_t found = places(p) | places(p + 16) << 16;
+        if (found)
+            return p + __builtin_ctz(found);
+        p += 32;
+    }
+#endif
+    for (; p <= last; ++p) {
+        if (p[0] == 0xFF && p[1] >= 0xE0)
             return p;
-        ++p;
     }
     return nullptr;
+}
+
+// The first place in [p, last] whose two bytes carry the 11 sync bits (0xFF, then at least 0xE0), or null;
+// last[1] must be readable. memchr runs to the first 0xFF at memory speed, which is all a run of zeros or
+// silence costs; where 0xFF bytes are common (random bytes hold one in 256, most of them not followed by the
+// sync's last three bits) stopping at each would cost more than testing both bytes of every place.
+const uint8_t* FindSync(const uint8_t* p, const uint8_t* last) {
+    if (p > last)
+        return nullptr;
+    p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, static_cast<size_t>(last - p + 1)));
+    if (!p || p[1] >= 0xE0)
+        return p;
+    return FindSyncPair(p + 1, last);
 }
 
 // The frame walk's view of the file: one block of it in this window's buffer, read straight from the file

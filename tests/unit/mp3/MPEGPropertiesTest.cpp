@@ -214,9 +214,10 @@ std::vector<uint8_t> FastFrames(int count) {
 
 TEST_F(MPEGTest, AfterLostSyncTheWalkFindsTheSameHeadersAsAByteByByteScan) {
     // Junk between the frames: zeros with sync bytes that do not start a header (FF 00, FF FF, FF E0 and
-    // a reserved layer), and pseudo-random bytes rich in 0xFF where some places decode as headers and count,
-    // as they always did. The lengths vary around the walk's block sizes (4 KiB doubling to 64 KiB), so that
-    // sync bytes and resumed frames fall across block boundaries; one file ends in the middle of a header.
+    // a reserved layer), and pseudo-random bytes, plain or rich in 0xFF, where some places decode as headers
+    // and count, as they always did. The lengths vary around the walk's block sizes (4 KiB doubling to
+    // 64 KiB), so that sync bytes and resumed frames fall across block boundaries; one file ends in the middle
+    // of a header.
     std::mt19937 random(19);
     auto zerosWithSyncBytes = [](size_t n) {
         std::vector<uint8_t> j(n, 0);
@@ -242,6 +243,16 @@ TEST_F(MPEGTest, AfterLostSyncTheWalkFindsTheSameHeadersAsAByteByByteScan) {
         cases.push_back({"zeros", Cat({CbrFrames(20), zerosWithSyncBytes(n), FastFrames(20)}), false});
     for (size_t n : {size_t(4096), size_t(70000), size_t(300000)})
         cases.push_back({"random", Cat({CbrFrames(20), richInSync(n), FastFrames(5)}), false});
+    // Plain random bytes: a 0xFF in 256, of which one in eight has the sync's last bits after it, so the
+    // scan runs long stretches between the places it stops at.
+    auto plainRandom = [&](size_t n) {
+        std::vector<uint8_t> j(n);
+        for (uint8_t& b : j)
+            b = static_cast<uint8_t>(random());
+        return j;
+    };
+    for (size_t n : {size_t(70001), size_t(300000)})
+        cases.push_back({"plain random", Cat({CbrFrames(20), plainRandom(n), FastFrames(5)}), false});
     cases.push_back({"constant rate", Cat({CbrFrames(30), zerosWithSyncBytes(70000), CbrFrames(30)}), true});
     cases.push_back(
         {"cut header", Cat({CbrFrames(20), zerosWithSyncBytes(5000), FastFrames(3), {0xFF, 0xFB, 0xA0}}), false});
