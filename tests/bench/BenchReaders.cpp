@@ -131,6 +131,28 @@ bool ReadOursPanel(const TBenchFile& file, TReadSummary* summary) {
     return true;
 }
 
+bool CoverInBothForms(const TBenchFile& file, std::vector<uint8_t>& jpeg, std::vector<uint8_t>& png) {
+    std::unique_ptr<TBaseMediaFormat> format = MediaManager()->CreateFormat(file.Extension, false, file.WidePath);
+    if (!format || !format->Open(file.WidePath, false, 0, false))
+        return false;
+    const Bitmap32* art = GetArtwork(format.get());
+    const bool ok = art && EncodeJpeg(*art, jpeg, 85) && EncodePng(*art, png);
+    format->Close(0);
+    return ok;
+}
+
+bool FitCover(const std::vector<uint8_t>& bytes) {
+    Bitmap32 fitted;
+    if (!DecodeImageToFit(DetectImageKind(bytes.data(), bytes.size()), bytes.data(), bytes.size(), kArtBoxWidth,
+                          kArtBoxHeight, fitted))
+        return false;
+    int w, h;
+    FitInBox(fitted.Width(), fitted.Height(), w, h);
+    const Bitmap32 scaled = ResampleBox(fitted, w, h);
+    Fold(scaled.PixelAt(w / 2, h / 2));
+    return !scaled.Empty();
+}
+
 bool ReadTagLib(const TBenchFile& file, TReadSummary* summary) {
     TagLib::FileRef ref(file.Path.c_str(), true, TagLib::AudioProperties::Average);
     if (ref.isNull() || !ref.tag())

@@ -46,6 +46,14 @@ bool ReadTagLib(const TBenchFile& file, TReadSummary* summary = nullptr);
 // Reads the whole file in 64 KiB pieces.
 bool ReadPlain(const TBenchFile& file);
 
+// The first picture of the file decoded at full size and encoded again as a JPEG (quality 85, as the set's
+// covers) and as a PNG: the same picture in both forms, for timing the cover's decode alone. False when the
+// file has no picture or an encoder fails.
+bool CoverInBothForms(const TBenchFile& file, std::vector<uint8_t>& jpeg, std::vector<uint8_t>& png);
+// What the panel does with a cover's bytes: decode to fit the artwork box (a JPEG at a reduced DCT scale,
+// any other kind in full), then box-scale the rest of the way.
+bool FitCover(const std::vector<uint8_t>& bytes);
+
 // The artwork box of the panel and the size a picture of width x height is scaled to inside it.
 constexpr int kArtBoxWidth = 188;
 constexpr int kArtBoxHeight = 152;
