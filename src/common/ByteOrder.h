@@ -32,6 +32,11 @@ constexpr uint64_t GetLE64(const uint8_t* p) {
     return static_cast<uint64_t>(GetLE32(p + 4)) << 32 | GetLE32(p);
 }
 
+// A 16-bit value in the order a byte order mark or a format flag chose (UTF-16 text).
+constexpr uint16_t Get16(const uint8_t* p, bool bigEndian) {
+    return bigEndian ? GetBE16(p) : GetLE16(p);
+}
+
 constexpr void PutBE16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v >> 8);
     p[1] = static_cast<uint8_t>(v);

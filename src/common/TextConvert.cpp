@@ -148,7 +148,7 @@ std::u16string WideToUtf16(const std::wstring& text) {
 }
 
 std::wstring Utf16BytesToWide(const uint8_t* bytes, size_t count, bool bigEndian) {
-    auto unit = [&](size_t i) -> uint32_t { return bigEndian ? GetBE16(bytes + 2 * i) : GetLE16(bytes + 2 * i); };
+    auto unit = [&](size_t i) -> uint32_t { return Get16(bytes + 2 * i, bigEndian); };
     std::wstring out;
     out.resize(count);
     size_t n = 0;

@@ -12,10 +12,6 @@ constexpr size_t kMaxDelimitedUtf16 = 510;
 
 bool IsLineEnd(uint32_t c) { return c == 0 || c == 13 || c == 10; }
 
-uint16_t Unit(const uint8_t* p, bool bigEndian) {
-    return bigEndian ? GetBE16(p) : GetLE16(p);
-}
-
 // Byte order mark at p (when two bytes are there): 1 = little-endian, 2 = big-endian, 0 = none.
 int ByteOrderMark(const uint8_t* p, size_t left) {
     if (left < 2)
@@ -67,7 +63,7 @@ std::wstring ReadUtf16(ByteReader& c, int count, uint8_t original) {
         const size_t limit = std::min(left, kMaxDelimitedUtf16);
         const size_t first = mark ? 2 : 0;
         for (size_t i = first; i + 1 < limit; i += 2) {
-            if (Unit(start + i, bigEndian) == 0) {
+            if (Get16(start + i, bigEndian) == 0) {
                 std::wstring text = Utf16BytesToWide(start + first, (i - first) / 2, bigEndian);
                 c.Skip(i + 2);
                 return text;
@@ -79,7 +75,7 @@ std::wstring ReadUtf16(ByteReader& c, int count, uint8_t original) {
     if (mark) {
         size_t i = 2, units = 0;
         while (i + 1 < n) {
-            const uint16_t u = Unit(start + i, bigEndian);
+            const uint16_t u = Get16(start + i, bigEndian);
             i += 2;
             if (IsLineEnd(u))
                 break;
